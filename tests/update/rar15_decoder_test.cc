@@ -1,0 +1,42 @@
+#include "update/rar/rar15_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+#include "update/rar_test_entries.h"
+
+namespace {
+
+using rar_test::Crc32;
+using rar_test::Entry;
+
+std::vector<Entry> Rar15Entries() {
+  return rar_test::ReadEntries(testing_support::ReadFileBytes(testing_support::FixturePath("archives/rar/Rar15.rar")));
+}
+
+TEST(Rar15Decoder, ReadsEveryEntryOfTheFixture) {
+  const std::vector<Entry> entries = Rar15Entries();
+  ASSERT_EQ(entries.size(), 5u);
+  rar::RarWindow window;
+  rar::Rar15Decoder decoder;
+  int files = 0;
+  for (const Entry& entry : entries) {
+    if (entry.IsFolder()) continue;
+    ++files;
+    EXPECT_EQ(entry.version, 15);
+    std::string out = "kept";
+    std::string error;
+    ASSERT_TRUE(decoder.Decode(entry.Data(), entry.packed.size(), entry.unpackedSize, entry.Solid(), window, out,
+                               error))
+        << entry.name << ": " << error;
+    EXPECT_EQ(out.size(), entry.unpackedSize + 4) << entry.name;
+    EXPECT_EQ(out.substr(0, 4), "kept");
+    EXPECT_EQ(Crc32(out.substr(4)), entry.crc) << entry.name;
+  }
+  EXPECT_EQ(files, 3);
+}
+
+}  // namespace
