@@ -1,1 +1,22 @@
-int main() { return 0; }
+// Launcher.exe: every role of the launcher in one executable.
+#include <stdio.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/entry_point.h"
+#include "app/thread.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  const int code = LauncherEntry(BuildCommandLine(args));
+  if (CThread::AbandonedCount() > 0) {
+    // A worker that would not stop may still run: end without running
+    // destructors under its feet.
+    fflush(nullptr);
+    _exit(code);
+  }
+  return code;
+}

@@ -1,0 +1,228 @@
+#include "app/logic.h"
+
+#include "app/log_impl.h"
+#include "app/startup_error.h"
+#include "app/user_messages.h"
+#include "config/xml_path_query.h"
+#include "install/install_directory_list.h"
+#include "platform/file_system.h"
+#include "platform/message_loop.h"
+#include "platform/settings_store.h"
+
+namespace {
+
+// Worker stop time-out.
+constexpr uint32_t kWorkerStopMs = 1000;
+
+// The launcher's configuration and theme come from the resource archive
+// embedded in the executable; without that archive there is nothing to
+// start from.
+bool LoadEmbeddedDocuments(CLogic&) { return false; }
+
+// The registry key of the debug switch: regPath cut at its last backslash,
+// the whole path when it has none or it stands at position 0 or 1.
+std::string DebugKeyOf(const std::string& regPath) {
+  const size_t slash = regPath.rfind('\\');
+  if (slash == std::string::npos || slash <= 1) return regPath;
+  return regPath.substr(0, slash);
+}
+
+}  // namespace
+
+CLogic::CLogic(DocumentSource source)
+    : m_documentSource(source ? std::move(source) : DocumentSource(&LoadEmbeddedDocuments)) {}
+
+CLogic::~CLogic() {
+  // A worker left running past its time-out may still use its object: keep
+  // it alive until the process ends.
+  for (std::unique_ptr<CWorkerThread>* worker : {&checker, &unpacker, &uninstaller}) {
+    if (*worker && (*worker)->IsAbandoned()) (void)worker->release();
+  }
+  if (mainWindow) platform::DestroyMessageWindow(mainWindow);
+}
+
+void CLogic::Log(const std::string& text, bool lineEnd) {
+  if (log) log->WriteText(text, lineEnd);
+}
+
+void CLogic::LogEmptyLine() {
+  if (log) log->WriteEmptyLines(1);
+}
+
+bool CLogic::preinit() { return m_documentSource(*this); }
+
+bool CLogic::CreateMainWindow() {
+  if (mainWindow) return true;
+  mainWindow = platform::CreateMessageWindow("LauncherLayeredWindow", "WTL Layered Window",
+                                             [this](const platform::Message& m) { return MainWindowProc(this, m); });
+  return mainWindow != 0;
+}
+
+int64_t CLogic::MainWindowProc(CLogic* self, const platform::Message& message) {
+  if (message.message == platform::WM_COPYDATA ||
+      (message.message >= platform::WM_USER + 1300 && message.message <= platform::WM_USER + 1800)) {
+    return self->OnUserMessage(message.message, message.wParam, message.lParam);
+  }
+  return 0;
+}
+
+bool CLogic::init(int32_t code, const std::string& argument) {
+  // The window: every message of the run arrives through it.
+  if (!CreateMainWindow()) return false;
+
+  commandArgument = argument;
+  runCode = code;
+  platformWord = systemDescription.is64Bit ? 2 : 1;
+
+  switch (runCode) {
+    case 6: {
+      const size_t first = argument.find('"');
+      const size_t second = first == std::string::npos ? first : argument.find('"', first + 1);
+      const size_t third = second == std::string::npos ? second : argument.find('"', second + 1);
+      if (second != std::string::npos) clientFolder = argument.substr(first + 1, second - first - 1);
+      commandArgument = third == std::string::npos ? std::string() : argument.substr(third);
+      break;
+    }
+    case 2:
+    case 3:
+      clientFolder = argument;
+      break;
+    case 4: {
+      const std::string token = argument.substr(0, argument.find(' '));
+      requesterWindow = static_cast<platform::WindowHandle>(std::strtoul(token.c_str(), nullptr, 10));
+      break;
+    }
+    default:
+      break;
+  }
+
+  const auto debugValue =
+      platform::SettingsStore::GetDword(platform::Hive::kCurrentUser, DebugKeyOf(settings.regPath), "TavrelDebugMode");
+  debugMode = debugValue && (*debugValue & 0xFF) != 0;
+
+  if (launcherPath.empty()) launcherPath = platform::OwnExecutablePath();
+  // Systems before version 10 would need the C runtime check here.
+  ucrtPresent = systemDescription.version.major >= 10 || ucrtPresent;
+
+  DecideRunMode();
+  if (runMode == rmUnknown) return false;
+  pageVariant = (runMode == rmUpdate || runMode == rmSetLongName) ? 1 : (runMode == rmUninstaller ? 2 : 0);
+  if (runMode != rmUpdate) fastUpdate = false;
+  return true;
+}
+
+void CLogic::DecideRunMode() {
+  InstallDirectoryList installs(settings.regPath);
+  const RunModeDecision decision =
+      ::DecideRunMode(runCode, launcherPath, clientFolder, installs, log);
+  runMode = decision.runMode;
+  needsServer = decision.needsServer;
+  portable = decision.portable;
+}
+
+bool CLogic::run() {
+  std::string title;
+  if (!XmlQueryText(themeDocument.RootElement(), "common/taskbarCaption/text()", title)) title.clear();
+  Log("Set dialog title: ", false);
+  Log(title);
+  platform::SetWindowTitle(mainWindow, title);
+  RunMessageLoop();
+  return true;
+}
+
+void CLogic::RunMessageLoop() {
+  Log("Msg cycle - start");
+  platform::Message message;
+  while (!quitRequested && platform::GetMessage(message)) {
+    if (message.message == platform::WM_COMMAND && message.wParam == kMenuExit) {
+      platform::PostMessage(mainWindow, eWindowsMessage_Exit, kExitSilentDownload, 0);
+    }
+    if (message.message == platform::WM_KEYDOWN && message.wParam == platform::VK_ESCAPE && settings.singlePageMode &&
+        runMode != rmSetLongName) {
+      Quit();
+      continue;
+    }
+    platform::DispatchMessage(message);
+  }
+  Log("Msg cycle - finish");
+}
+
+void CLogic::Quit() {
+  closing = true;
+  Log("PostQuitMessage(0)");
+  platform::PostQuitMessage(0);
+  quitRequested = true;
+}
+
+void CLogic::StopWorker(std::unique_ptr<CWorkerThread>& worker) {
+  if (!worker) return;
+  worker->RequestStop();
+  if (!worker->stop(kWorkerStopMs)) Log(worker->Name() + " timed out, left running");
+}
+
+void CLogic::uninit() {
+  LogEmptyLine();
+  Log("--- Start Uninit ---");
+  LogEmptyLine();
+  if (runMode == rmDownload && runCode == 4) {
+    Log("Send finish to client");
+    platform::PostMessage(requesterWindow, eWindowsMessage_DownloadTaskState, 0, 2);
+  }
+  if (portable && runMode == rmUninstaller) {
+    Log("Stop uninstaller thread");
+    StopWorker(uninstaller);
+  } else {
+    Log("Stop checker & unpaker threads");
+    StopWorker(checker);
+    StopWorker(unpacker);
+  }
+  LogEmptyLine();
+  Log("--- Uninit finished ---");
+  LogEmptyLine();
+  if (mainWindow) {
+    platform::DestroyMessageWindow(mainWindow);
+    mainWindow = 0;
+  }
+}
+
+int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t /*lParam*/) {
+  if (closing) return 0;
+  switch (message) {
+    case eWindowsMessage_Exit:
+      OnExit(wParam);
+      return 0;
+    default:
+      return 0;
+  }
+}
+
+void CLogic::OnExit(uint64_t reason) {
+  switch (reason) {
+    case kExitRunThread:
+      Log("Exit .. runThread");
+      runThreadDone = true;
+      break;
+    case kExitSilentDownload:
+      Log("Exit .. silentDownload");
+      silentDownloadDone = true;
+      break;
+    case kExitSilentDownloadFinish:
+      Log("Exit .. silentDownload_finish");
+      silentDownloadFinished = true;
+      silentDownloadDone = true;
+      break;
+    default:
+      break;
+  }
+  if (silentDownloadFinished) silentDownloadDone = true;
+  if (!runByClient) {
+    if (!trayMode) {
+      Quit();
+      return;
+    }
+    if (!(runThreadDone && silentDownloadDone)) return;
+  }
+  // In the tray with the silent download finished the launcher stays for
+  // the finish balloon; otherwise the run ends.
+  if (!trayMode || !silentDownloadFinished) Quit();
+}
