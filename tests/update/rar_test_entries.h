@@ -95,6 +95,10 @@ struct Damaged {
 
 inline std::vector<Damaged> DamagedCopies(const std::string& packed, uint32_t seed) {
   std::vector<Damaged> copies;
+  if (packed.size() < 64) {
+    ADD_FAILURE() << "damage needs a larger entry";
+    return copies;
+  }
   copies.push_back({"empty", "", true});
   copies.push_back({"first byte only", packed.substr(0, 1), true});
   copies.push_back({"first half", packed.substr(0, packed.size() / 2), true});
