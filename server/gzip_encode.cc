@@ -1,0 +1,24 @@
+#include "gzip_encode.h"
+
+#include <zlib.h>
+
+namespace product_server {
+
+bool GzipEncode(std::string_view in, std::string& out) {
+  z_stream stream = {};
+  // Window bits 15 + 16 ask zlib for the gzip wrapper instead of zlib's.
+  if (deflateInit2(&stream, Z_BEST_SPEED, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK) {
+    return false;
+  }
+  out.resize(deflateBound(&stream, static_cast<uLong>(in.size())) + 32);
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(in.data()));
+  stream.avail_in = static_cast<uInt>(in.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  int result = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return result == Z_STREAM_END;
+}
+
+}  // namespace product_server
