@@ -70,6 +70,27 @@ class CUrlSelector {
   // The current document to the log between marker lines.
   void DumpDocument(const std::string& title);
 
+  // URL selection (url_selection.cc). All need a successful Initialize and
+  // set `modified`; results are booleans plus log lines.
+  //
+  // One rotation step over `list`: hands out every entry once per cycle,
+  // starting with `current` when it is an entry; false (counter 0, current
+  // cleared) when the cycle is depleted or the list is empty. Entries that
+  // are not http or https URLs are never handed out.
+  static bool SelectNextURL(const std::vector<std::string>& list, std::string& current, int& counter);
+  // Next server URL into `selectedURL`; refused while a custom URL is pending.
+  bool SelectServerURL();
+  // Next data-update URL into `updateURL`.
+  bool SelectUpdateURL();
+  // A server URL typed by the user becomes the selected one, pending until
+  // accepted or rejected. Refuses an empty text, a URL that is already a
+  // server URL and anything that is not an http or https URL.
+  bool SetCustomURL(const std::string& url);
+  // A download through the custom URL worked: it joins the server URLs.
+  bool AcceptCustomURL();
+  // The custom URL failed: it is dropped (and removed from the server URLs).
+  void RejectCustomURL();
+
   // The file cipher with the key text; both fail without a valid key, and
   // encryption also fails in debug mode (the file is then written plain).
   bool EncryptData(std::string_view in, std::string& out) const;
