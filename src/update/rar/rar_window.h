@@ -69,6 +69,11 @@ class RarWindow {
     m_pending = 0;
   }
 
+  // Marks the pending bytes as written out, for a decoder that copies them
+  // out of Data() itself (the filters of the 2.9 method work on parts of
+  // the ring before they are written).
+  void DiscardPending() { m_pending = 0; }
+
   // Forgets everything (start of a non-solid entry keeps the bytes but a
   // decoder may call this to start a fresh archive).
   void Reset() {
