@@ -9,6 +9,10 @@
 #include "platform/message_loop.h"
 #include "platform/settings_store.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace {
 
 // Worker stop time-out.
@@ -36,7 +40,13 @@ CLogic::~CLogic() {
   // A worker left running past its time-out may still use its object: keep
   // it alive until the process ends.
   for (std::unique_ptr<CWorkerThread>* worker : {&checker, &unpacker, &uninstaller}) {
-    if (*worker && (*worker)->IsAbandoned()) (void)worker->release();
+    if (*worker && (*worker)->IsAbandoned()) {
+      CWorkerThread* kept = worker->release();
+#if defined(__SANITIZE_ADDRESS__)
+      __lsan_ignore_object(kept);
+#endif
+      (void)kept;
+    }
   }
   if (mainWindow) platform::DestroyMessageWindow(mainWindow);
 }
