@@ -11,5 +11,7 @@ namespace testing_support {
 // standard output is dropped, its standard error passes through. Returns
 // the exit code, or -1 when it could not start or did not exit normally.
 int RunProcess(const std::vector<std::string>& argv);
+// The same, keeping the standard output in `output`.
+int RunProcess(const std::vector<std::string>& argv, std::string& output);
 
 }  // namespace testing_support
