@@ -1,6 +1,6 @@
-// Test-only walk over the blocks of a RAR 1.5-4.x archive that yields each
-// file entry's header fields and packed bytes, so the decoders can be fed
-// real entries. Stands in until the archive reader itself is available.
+// The entries of a RAR 1.5-4.x fixture with their packed bytes, read with
+// the archive reader, so the decoders can be fed real entries one by one;
+// plus damaged copies of packed data for the decoders' failure tests.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "update/rar/rar_archive.h"
 
 namespace rar_test {
 
@@ -25,61 +27,30 @@ struct Entry {
   const uint8_t* Data() const { return reinterpret_cast<const uint8_t*>(packed.data()); }
 };
 
-inline uint32_t Le(const std::string& bytes, size_t pos, int count) {
-  uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = (value << 8) | static_cast<uint8_t>(bytes[pos + i]);
-  return value;
-}
-
-// File entries in archive order; a damaged block structure fails the test.
+// File entries in archive order; a damaged archive fails the test.
 inline std::vector<Entry> ReadEntries(const std::string& archive) {
   std::vector<Entry> entries;
-  if (archive.compare(0, 7, std::string("Rar!\x1A\x07\x00", 7)) != 0) {
-    ADD_FAILURE() << "no RAR 1.5-4.x marker";
+  rar::RarArchive reader;
+  if (!reader.Open(reinterpret_cast<const uint8_t*>(archive.data()), archive.size())) {
+    ADD_FAILURE() << "cannot open: " << reader.Error();
     return entries;
   }
-  size_t pos = 7;
-  while (pos + 7 <= archive.size()) {
-    const uint8_t type = static_cast<uint8_t>(archive[pos + 2]);
-    const uint16_t flags = static_cast<uint16_t>(Le(archive, pos + 3, 2));
-    const size_t headerSize = Le(archive, pos + 5, 2);
-    if (headerSize < 7 || pos + headerSize > archive.size()) {
-      ADD_FAILURE() << "cut block header at " << pos;
+  while (reader.Next()) {
+    const rar::RarEntry& current = reader.Current();
+    if (current.dataOffset > archive.size() || current.packedSize > archive.size() - current.dataOffset) {
+      ADD_FAILURE() << current.name << ": packed data outside the archive";
       break;
     }
-    uint64_t dataSize = 0;
-    if (type == 0x74) {
-      if (headerSize < 32) {
-        ADD_FAILURE() << "short file header at " << pos;
-        break;
-      }
-      Entry entry;
-      entry.flags = flags;
-      dataSize = Le(archive, pos + 7, 4);
-      entry.unpackedSize = Le(archive, pos + 11, 4);
-      entry.crc = Le(archive, pos + 16, 4);
-      entry.version = static_cast<uint8_t>(archive[pos + 24]);
-      const size_t nameSize = Le(archive, pos + 26, 2);
-      size_t nameAt = pos + 32;
-      if (flags & 0x0100) {
-        dataSize |= uint64_t{Le(archive, pos + 32, 4)} << 32;
-        entry.unpackedSize |= uint64_t{Le(archive, pos + 36, 4)} << 32;
-        nameAt += 8;
-      }
-      if (nameAt + nameSize > pos + headerSize || pos + headerSize + dataSize > archive.size()) {
-        ADD_FAILURE() << "file header or data cut at " << pos;
-        break;
-      }
-      entry.name = archive.substr(nameAt, nameSize);
-      entry.packed = archive.substr(pos + headerSize, dataSize);
-      entries.push_back(std::move(entry));
-    } else if (type == 0x7B) {
-      break;
-    } else if (flags & 0x8000) {
-      dataSize = Le(archive, pos + 7, 4);
-    }
-    pos += headerSize + dataSize;
+    Entry entry;
+    entry.name = current.name;
+    entry.flags = current.flags;
+    entry.version = current.unpackVersion;
+    entry.unpackedSize = current.unpackedSize;
+    entry.crc = current.crc;
+    entry.packed = archive.substr(current.dataOffset, current.packedSize);
+    entries.push_back(std::move(entry));
   }
+  if (reader.Damaged()) ADD_FAILURE() << "damaged archive: " << reader.Error();
   return entries;
 }
 
