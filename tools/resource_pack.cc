@@ -187,7 +187,7 @@ int WriteEmbedSource(const std::vector<std::string>& args) {
       "// the program, and their table. Do not edit.\n"
       "#include \"platform/embedded_resources.h\"\n\n"
       "__asm__(\n"
-      "    \".pushsection .rodata.launcher_resources,\\\"a\\\",@progbits\\n\"\n" +
+      "    \".pushsection .rodata.launcher_resources,\\\"a\\\"\\n\"\n" +
       assembly + "    \".popsection\\n\");\n\n" + declarations +
       "\nnamespace {\nconst platform::EmbeddedResource kResources[] = {\n" + table +
       "};\n}  // namespace\n\n"
