@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 
@@ -43,6 +44,20 @@ class RarWindow {
   bool CopyMatch(size_t distance, size_t length) {
     if (distance == 0 || distance > kSize || distance > m_total) return false;
     size_t src = (m_pos - distance) & kMask;
+    if (src + length <= kSize && m_pos + length <= kSize) {
+      // Neither side wraps: a plain forward copy (byte by byte where the
+      // ranges overlap, which repeats the last `distance` bytes as it must).
+      uint8_t* data = m_data.get();
+      if (src + length <= m_pos || m_pos + length <= src) {
+        std::memcpy(data + m_pos, data + src, length);
+      } else {
+        for (size_t i = 0; i < length; ++i) data[m_pos + i] = data[src + i];
+      }
+      m_pos = (m_pos + length) & kMask;
+      m_total += length;
+      m_pending += length;
+      return true;
+    }
     for (size_t i = 0; i < length; ++i) {
       m_data[m_pos] = m_data[src];
       m_pos = (m_pos + 1) & kMask;
