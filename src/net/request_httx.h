@@ -47,9 +47,10 @@ inline constexpr uint32_t kMinReadBlock = 8192;
 
 class CRequestHttx;
 
-// Takes the body of a 2xx answer in place of the answer buffer, in blocks
-// of the request's read size, on the transport thread. False stops the
-// transfer (the request fails with a write error).
+// Takes the body of a 2xx answer in place of the answer buffer, as it
+// arrives (pieces of at most the library's receive buffer, 256 KiB), on the
+// transport thread. False stops the transfer (the request fails with a
+// write error).
 class IBodySink {
  public:
   virtual ~IBodySink() = default;

@@ -136,7 +136,9 @@ void CUrl::SetPath(std::string_view path) {
     query = path.substr(question + 1);
     path = path.substr(0, question);
   }
-  m_path = path.starts_with('/') ? std::string(path) : "/" + std::string(path);
+  m_path.clear();
+  if (!path.starts_with('/')) m_path += '/';
+  m_path += path;
   if (question != std::string_view::npos) {
     m_args.clear();
     ParseQuery(query, m_args);
@@ -147,12 +149,18 @@ std::string CUrl::Base(bool withUser) const {
   std::string out = m_scheme + "://";
   if (withUser && !m_user.empty()) {
     out += m_user;
-    if (!m_password.empty()) out += ":" + m_password;
+    if (!m_password.empty()) {
+      out += ':';
+      out += m_password;
+    }
     out += "@";
   }
   out += m_host;
   const uint16_t defaultPort = m_scheme == "https" ? 443 : 80;
-  if (m_port != defaultPort) out += ":" + std::to_string(m_port);
+  if (m_port != defaultPort) {
+    out += ':';
+    out += std::to_string(m_port);
+  }
   return out;
 }
 
