@@ -199,22 +199,12 @@ bool CDownloader::DownloadKB(const std::string& url) {
   CUrl parsed;
   if (!CanStart(url) || !parsed.Parse(url)) return false;
   m_kbUrl = url;
+  // HEAD while the size is unknown, then GET. The context follows the URL's
+  // server for both (the probe may have been redirected elsewhere).
   const bool probe = m_kbSize == 0;
-  std::unique_ptr<CRequestHttx> request;
-  if (probe) {
-    m_baseURL = parsed.Base(true);
-    request = NewRequest(eDownloadKind_Kb, url, NetEx::eVerb_Head, kKbReadBlock);
-  } else {
-    request = CreateRequest();
-    request->contextId = kContextId;
-    request->kind = eDownloadKind_Kb;
-    request->url = parsed;
-    request->verb = NetEx::eVerb_Get;
-    request->openFlags = kOpenFlags;
-    request->securityFlags = kSecurityFlags;
-  }
+  if (probe) m_baseURL = parsed.Base(true);
+  auto request = NewRequest(eDownloadKind_Kb, url, probe ? NetEx::eVerb_Head : NetEx::eVerb_Get, kKbReadBlock);
   if (!request) return false;
-  request->readBlock = kKbReadBlock;
   request->wantResponseHeaders = true;
   request->AddHeader("Accept: application/xml");
   return Send(std::move(request), OperationName(eDownloadKind_Kb));
