@@ -9,6 +9,7 @@
 #include "config/xml_path_query.h"
 #include "config/xml_readers.h"
 #include "platform/settings_store.h"
+#include "platform/text_encoding.h"
 #include "platform/user_locale.h"
 
 namespace {
@@ -78,7 +79,7 @@ bool LoadLanguageList(const tinyxml2::XMLElement* root, const ResourceArchive& a
 
 std::string StoredLanguageChoice(const std::string& regPath) {
   const auto stored = platform::SettingsStore::GetString(platform::Hive::kCurrentUser, LanguageKey(regPath), "Language");
-  if (!stored || stored->size() > kMaxStoredCodeLength) return std::string();
+  if (!stored || platform::Utf8ToUtf16(*stored).size() > kMaxStoredCodeLength) return std::string();
   return *stored;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/settings_store.h"
+#include "platform/text_encoding.h"
 #include "servers/url_selector.h"
 
 namespace {
@@ -61,7 +62,7 @@ void Log(CLogImplW* log, const std::string& text) {
 std::string StoredThemeName(const std::string& regPath) {
   const auto name =
       platform::SettingsStore::GetString(platform::Hive::kCurrentUser, regPath + "\\Themes", "Theme");
-  if (!name || name->size() > kMaxThemeNameLength) return std::string();
+  if (!name || platform::Utf8ToUtf16(*name).size() > kMaxThemeNameLength) return std::string();
   return *name;
 }
 

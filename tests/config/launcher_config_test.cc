@@ -126,6 +126,12 @@ TEST_F(LauncherConfigTest, LoadsTheConfigurationAndTheChosenTheme) {
   platform::SettingsStore::SetString(platform::Hive::kCurrentUser, std::string(kRegPath) + "\\Themes", "Theme",
                                      "second" + std::string(50, ' '));
   EXPECT_EQ(StoredThemeName(kRegPath), "");
+  // Characters, not bytes: 50 Cyrillic letters fit.
+  std::string cyrillic;
+  for (int i = 0; i < 50; ++i) cyrillic += "Ж";
+  platform::SettingsStore::SetString(platform::Hive::kCurrentUser, std::string(kRegPath) + "\\Themes", "Theme",
+                                     cyrillic);
+  EXPECT_EQ(StoredThemeName(kRegPath), cyrillic);
 }
 
 TEST_F(LauncherConfigTest, FlagsNotInBooleanFormStayOff) {
