@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -79,7 +80,9 @@ class DownloaderTest : public ::testing::Test {
   // Waits for `count` notifications and returns them.
   Events Await(size_t count) {
     EXPECT_TRUE(m_net.WaitForEvents(count)) << ::testing::PrintToString(events());
-    return events();
+    Events seen = events();
+    seen.resize(std::max(seen.size(), count));  // a missing event reads as ""
+    return seen;
   }
   LoggedRequest LastRequest() {
     const auto requests = m_server->Requests();

@@ -88,7 +88,8 @@ bool NetHarness::WaitFor(const std::function<bool()>& done, uint32_t limitMs) {
       platform::KillTimer(m_window, 0x7E57);
       return false;
     }
-    if (!platform::GetMessage(m)) break;
+    // A quit left in this thread's queue by an earlier test is not ours.
+    if (!platform::GetMessage(m)) continue;
     if (m.message == platform::WM_TIMER && m.wParam == 0x7E57) continue;
     platform::DispatchMessage(m);
   }
