@@ -1,5 +1,6 @@
 #include "platform/file_io.h"
 
+#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -35,6 +36,29 @@ PathKind GetPathKind(const std::string& path) {
 
 int LastSystemError() { return errno; }
 
+bool ListDirectoryEntries(const std::string& path, std::vector<DirectoryEntry>& entries) {
+  entries.clear();
+  DIR* dir = opendir(path.c_str());
+  if (!dir) return false;
+  while (const dirent* entry = readdir(dir)) {
+    const char* name = entry->d_name;
+    if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))) continue;
+    DirectoryEntry item;
+    item.name = name;
+    if (entry->d_type == DT_UNKNOWN) {
+      const PathKind kind = GetPathKind(JoinPath(path, item.name));
+      item.isSymlink = kind == PathKind::kSymlink;
+      item.isDirectory = kind == PathKind::kDirectory;
+    } else {
+      item.isSymlink = entry->d_type == DT_LNK;
+      item.isDirectory = entry->d_type == DT_DIR;
+    }
+    entries.push_back(std::move(item));
+  }
+  closedir(dir);
+  return true;
+}
+
 bool InputFile::Open(const std::string& path, bool followLink) {
   Close();
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | (followLink ? 0 : O_NOFOLLOW));
@@ -49,7 +73,6 @@ bool InputFile::Open(const std::string& path, bool followLink) {
   }
   m_fd = fd;
   m_size = static_cast<uint64_t>(info.st_size);
-  posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   return true;
 }
 

@@ -202,9 +202,11 @@ bool CCheckerThread::IsSelected(const ManifestFile& file) const {
   return false;
 }
 
-void CCheckerThread::ReadFiles(ClientPathResolver& resolver, const std::vector<std::string>& keys) {
+void CCheckerThread::ReadFiles(ClientPathResolver& resolver, const std::vector<std::string>& keys,
+                               const ManifestFileMap& sizes) {
   std::vector<std::string> toRead;
   std::vector<std::string> paths;
+  std::vector<uint64_t> expected;
   for (const std::string& key : keys) {
     if (m_crcCache.count(key)) continue;
     std::string full;
@@ -215,8 +217,9 @@ void CCheckerThread::ReadFiles(ClientPathResolver& resolver, const std::vector<s
     }
     toRead.push_back(key);
     paths.push_back(full);
+    expected.push_back(sizes.at(key).size);
   }
-  const std::vector<FileCrcResult> results = ComputeFileCrcs(paths, std::max(1, readThreads), &m_stop);
+  const std::vector<FileCrcResult> results = ComputeFileCrcs(paths, std::max(1, readThreads), &m_stop, &expected);
   if (Stopped()) return;
   for (size_t i = 0; i < toRead.size(); ++i) m_crcCache[toRead[i]] = CachedCrc{paths[i], results[i]};
 }
@@ -226,7 +229,7 @@ bool CCheckerThread::CompareFiles(ClientPathResolver& resolver) {
     std::vector<std::string> keys;
     for (const auto& [key, file] : m_newModel.files)
       if (IsSelected(file)) keys.push_back(key);
-    ReadFiles(resolver, keys);
+    ReadFiles(resolver, keys, m_newModel.files);
   }
   int counted = 0;
   for (const auto& [key, file] : m_newModel.files) {
@@ -269,7 +272,7 @@ bool CCheckerThread::FastCheck(ClientPathResolver& resolver) {
   std::vector<std::string> keys;
   for (const auto& [key, file] : m_previousModel.files)
     if (IsSelected(file)) keys.push_back(key);
-  ReadFiles(resolver, keys);
+  ReadFiles(resolver, keys, m_previousModel.files);
   if (Stopped()) return true;
   for (const std::string& key : keys) {
     const CachedCrc& cached = m_crcCache[key];
@@ -354,7 +357,7 @@ void CCheckerThread::DeleteObsolete(const ManifestFileMap& files) {
 void CCheckerThread::WalkObsolete(const std::string& folder, const std::string& relative,
                                   const ManifestFileMap& files, size_t& visited) {
   std::vector<platform::DirectoryEntry> entries;
-  if (!platform::ListDirectory(folder, entries)) return;
+  if (!platform::ListDirectoryEntries(folder, entries)) return;
   const bool topLevel = relative.empty();
   for (const platform::DirectoryEntry& entry : entries) {
     if (Stopped()) return;

@@ -139,7 +139,7 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   bool IsSelected(const ManifestFile& file) const;
   // CRC-32 and size of the files of `keys` (lower-cased manifest paths),
   // from the cache or read now on readThreads threads.
-  void ReadFiles(ClientPathResolver& resolver, const std::vector<std::string>& keys);
+  void ReadFiles(ClientPathResolver& resolver, const std::vector<std::string>& keys, const ManifestFileMap& sizes);
   void SetRunBlocker(const std::string& text);
   void Log(const std::string& text);
 

@@ -83,7 +83,7 @@ ClientPathResolver::Listing& ClientPathResolver::ListingOf(const std::string& fo
   if (found != m_dirs.end()) return found->second;
   Listing& listing = m_dirs[folder];
   std::vector<platform::DirectoryEntry> entries;
-  if (platform::GetPathKind(folder) == platform::PathKind::kDirectory && platform::ListDirectory(folder, entries)) {
+  if (platform::GetPathKind(folder) == platform::PathKind::kDirectory && platform::ListDirectoryEntries(folder, entries)) {
     listing.present = true;
     for (platform::DirectoryEntry& entry : entries) {
       listing.byKey[client_path::LowerKey(entry.name)].push_back(

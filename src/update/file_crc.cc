@@ -2,6 +2,7 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/file_io.h"
@@ -34,15 +35,22 @@ FileCrcResult ComputeFileCrc(const std::string& path, std::vector<uint8_t>& buff
 }
 
 std::vector<FileCrcResult> ComputeFileCrcs(const std::vector<std::string>& paths, int threads,
-                                           const std::atomic<bool>* stop) {
+                                           const std::atomic<bool>* stop, const std::vector<uint64_t>* expectedSizes) {
   std::vector<FileCrcResult> results(paths.size());
+  std::vector<size_t> order(paths.size());
+  for (size_t i = 0; i < order.size(); ++i) order[i] = i;
+  if (expectedSizes && expectedSizes->size() == paths.size()) {
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return (*expectedSizes)[a] > (*expectedSizes)[b]; });
+  }
   std::atomic<size_t> next{0};
   const auto work = [&] {
     std::vector<uint8_t> buffer;
     for (;;) {
       if (stop && stop->load(std::memory_order_relaxed)) return;
-      const size_t index = next.fetch_add(1);
-      if (index >= paths.size()) return;
+      const size_t taken = next.fetch_add(1);
+      if (taken >= paths.size()) return;
+      const size_t index = order[taken];
       results[index] = ComputeFileCrc(paths[index], buffer, stop);
     }
   };

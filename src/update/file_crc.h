@@ -29,6 +29,8 @@ FileCrcResult ComputeFileCrc(const std::string& path, std::vector<uint8_t>& buff
 
 // CRC-32 and size of many files on `threads` threads (the calling one
 // included). Results come in the order of `paths`; with `stop` set the
-// remaining ones stay not ok.
+// remaining ones stay not ok. `expectedSizes` (optional, one per path) lets
+// the largest files start first so that the threads finish together.
 std::vector<FileCrcResult> ComputeFileCrcs(const std::vector<std::string>& paths, int threads,
-                                           const std::atomic<bool>* stop = nullptr);
+                                           const std::atomic<bool>* stop = nullptr,
+                                           const std::vector<uint64_t>* expectedSizes = nullptr);
