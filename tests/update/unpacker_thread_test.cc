@@ -246,6 +246,30 @@ TEST_F(UnpackerTest, SingleFileItemIsCopiedUnchanged) {
 
 std::string SizeCrc(uint64_t size, uint32_t crc) { return std::to_string(size) + ":" + std::to_string(crc); }
 
+TEST_F(UnpackerTest, LargeEntriesStreamInBlocks) {
+  // Over the one-call limit of both the writer and the unpacker: deflate and
+  // inflate stream block by block, stored data is copied block by block.
+  std::string big(20u << 20, '\0');
+  uint32_t state = 1;
+  for (size_t i = 0; i < big.size(); ++i) {
+    state = state * 1103515245u + 12345u;
+    big[i] = (i / 512) % 3 == 0 ? static_cast<char>(state >> 24) : static_cast<char>('a' + i % 7);
+  }
+  const auto source = sandbox.dir() / "big.bin";
+  WriteFileBytes(source, big);
+  for (const int level : {6, 0}) {
+    const auto package = sandbox.dir() / ("big" + std::to_string(level) + ".zip");
+    ZipWriter writer(level);
+    ASSERT_TRUE(writer.Open(package.string()));
+    ASSERT_TRUE(writer.AddFileFromDisk("Big\\big.bin", source.string()));
+    ASSERT_TRUE(writer.AddFile("small.txt", "s"));
+    ASSERT_TRUE(writer.Finish()) << writer.Error();
+    EXPECT_EQ(Unpack(ReadFileBytes(package), "big.pkg", 1 << 20), CUnpackerThread::kUnpackOk) << unpacker.ErrorText();
+    EXPECT_EQ(ReadFileBytes(root / "Big/big.bin") == big, true) << level;
+    EXPECT_EQ(ReadFileBytes(root / "small.txt"), "s");
+  }
+}
+
 TEST_F(UnpackerTest, RealArchivesUnpackAsPackages) {
   const std::vector<std::pair<const char*, std::vector<std::tuple<const char*, uint64_t, uint32_t>>>> fixtures = {
       {"rar/rar3-solid.rar", {{"stest1.txt", 2048, 0xC5B7E6A2U}, {"stest2.txt", 2048, 0xC5B7E6A2U}}},
