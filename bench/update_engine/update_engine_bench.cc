@@ -165,7 +165,7 @@ double PlainPass(const std::vector<fs::path>& files, int threads) {
 double Verify(const fs::path& client, const std::string& manifest) {
   uint64_t kind = 99;
   const platform::WindowHandle window = platform::CreateMessageWindow("UpdateBench", "", [&](const platform::Message& m) {
-    if (m.message == eWindowsMessage_CheckResult) kind = m.wParam;
+    if (m.message == eWindowsMessage_CheckResult) kind = static_cast<uint64_t>(m.lParam);
     return 0;
   });
   if (!window) return -1;

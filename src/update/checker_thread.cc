@@ -110,7 +110,7 @@ void CCheckerThread::Log(const std::string& text) {
 }
 
 void CCheckerThread::Post(uint64_t kind, bool withModel) {
-  platform::PostMessage(window, eWindowsMessage_CheckResult, kind, withModel ? 1 : 0);
+  platform::PostMessage(window, eWindowsMessage_CheckResult, withModel ? 1 : 0, static_cast<int64_t>(kind));
 }
 
 ManifestContext CCheckerThread::Context() {

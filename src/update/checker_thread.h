@@ -6,8 +6,9 @@
 // with the installed one (or, in fast mode, with the previous manifest),
 // chooses between the full packages and an increment, fills the download
 // queue, optionally deletes files the manifest no longer lists, and reports
-// the outcome as eWindowsMessage_CheckResult (wParam = kind, lParam = 1 when
-// a manifest model is available, else 0):
+// the outcome as eWindowsMessage_CheckResult (wParam = 1 when the worker's
+// data, the manifest models, are available (NewModel()), else 0; lParam =
+// the kind):
 //   kind 2  manifest parsed, waiting for Release();
 //   kind 0  check finished, queue ready;
 //   kind 1  a newer launcher is required first;

@@ -40,12 +40,12 @@ class CheckerTest : public ::testing::Test {
     inbox.messages.clear();
     EXPECT_TRUE(checker.Start());
     if (!inbox.PumpUntil([&] { return inbox.Has(eWindowsMessage_CheckResult); }, 20000)) return 99;
-    if (inbox.Last(eWindowsMessage_CheckResult)->wParam == CCheckerThread::kCheckServerInfo) {
+    if (static_cast<uint64_t>(inbox.Last(eWindowsMessage_CheckResult)->lParam) == CCheckerThread::kCheckServerInfo) {
       checker.Release();
       if (!inbox.PumpUntil([&] { return inbox.Count(eWindowsMessage_CheckResult) >= 2; }, 60000)) return 99;
     }
     checker.stop(platform::kInfinite);
-    return inbox.Last(eWindowsMessage_CheckResult)->wParam;
+    return static_cast<uint64_t>(inbox.Last(eWindowsMessage_CheckResult)->lParam);
   }
 
   std::vector<std::string> QueuedNames() const {
@@ -82,6 +82,7 @@ TEST_F(CheckerTest, MatchingInstallationInAnyLetterCaseQueuesNothing) {
   EXPECT_EQ(bytes, 0u);
   EXPECT_TRUE(checker.NeededFiles().empty());
   EXPECT_TRUE(checker.Finished());
+  EXPECT_EQ(inbox.Last(eWindowsMessage_CheckResult)->wParam, 1u);  // the models are ready
 }
 
 TEST_F(CheckerTest, OneChangedFileQueuesItsWholePackage) {
@@ -207,6 +208,7 @@ TEST_F(CheckerTest, StopDuringComparisonPostsNothingMore) {
 TEST_F(CheckerTest, BrokenManifestFails) {
   EXPECT_EQ(Run("<UPDATE><PACK></UPDATE>"), CCheckerThread::kCheckFailed);
   EXPECT_EQ(inbox.Count(eWindowsMessage_CheckResult), 1u);
+  EXPECT_EQ(inbox.Last(eWindowsMessage_CheckResult)->wParam, 0u);  // no worker data
 }
 
 TEST_F(CheckerTest, LauncherCheck) {

@@ -148,7 +148,7 @@ TEST(UpdateContentBuilder, PackagesManifestAndIncrementInstallEndToEnd) {
   ASSERT_TRUE(inbox.WaitFor(eWindowsMessage_CheckResult));
   checker.Release();
   ASSERT_TRUE(inbox.PumpUntil([&] { return inbox.Count(eWindowsMessage_CheckResult) == 2; }, 20000));
-  EXPECT_EQ(inbox.Last(eWindowsMessage_CheckResult)->wParam, CCheckerThread::kCheckDone);
+  EXPECT_EQ(static_cast<uint64_t>(inbox.Last(eWindowsMessage_CheckResult)->lParam), CCheckerThread::kCheckDone);
   ASSERT_EQ(queue.size(), 1u);
   EXPECT_EQ(queue[0].name, "increment.pkg");
   // The file the new build dropped is gone already.
