@@ -10,14 +10,10 @@
 #include "platform/file_version.h"
 #include "platform/message_loop.h"
 #include "update/client_path.h"
+#include "update/client_state_files.h"
 #include "update/launcher_checksum.h"
 
 namespace {
-
-// Files the launcher keeps in the client folder; never obsolete.
-const char* const kStateFiles[] = {"guest.dat",   "cud.dat",    "cif.dat",    "applist.dat", "addpkg.dat",
-                                   "changes.dat", "silent.dat", "update.xml", "launcher.exe", "launcher.tmp.exe"};
-const char* const kStateFolders[] = {"tmp", "logs"};
 
 constexpr int kYieldEvery = 10;
 
@@ -343,10 +339,7 @@ void CCheckerThread::FillQueue() {
 
 bool CCheckerThread::IsProtected(const std::string& relative, bool topLevel) const {
   if (m_protected.count(relative)) return true;
-  if (topLevel)
-    for (const char* name : kStateFiles)
-      if (relative == name) return true;
-  return false;
+  return topLevel && IsLauncherStateFile(relative);
 }
 
 void CCheckerThread::DeleteObsolete(const ManifestFileMap& files) {
@@ -367,8 +360,7 @@ void CCheckerThread::WalkObsolete(const std::string& folder, const std::string& 
     const std::string path = topLevel ? name : relative + "\\" + name;
     if (entry.isDirectory && !entry.isSymlink) {
       if (m_protected.count(path)) continue;
-      if (topLevel && std::find(std::begin(kStateFolders), std::end(kStateFolders), name) != std::end(kStateFolders))
-        continue;
+      if (topLevel && IsLauncherStateFolder(name)) continue;
       WalkObsolete(full, path, files, visited);
       if (Stopped()) return;
       platform::RemoveDirectory(full);  // only when empty now

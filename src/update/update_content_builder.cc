@@ -9,6 +9,7 @@
 #include "platform/file_system.h"
 #include "platform/file_version.h"
 #include "update/client_path.h"
+#include "update/client_state_files.h"
 #include "update/file_crc.h"
 #include "update/launcher_checksum.h"
 #include "update/rar/rar_stored_writer.h"
@@ -16,10 +17,6 @@
 #include "update/zip_writer.h"
 
 namespace {
-
-const char* const kNeverPacked[] = {"guest.dat",   "cud.dat",    "cif.dat",    "applist.dat", "addpkg.dat",
-                                    "changes.dat", "silent.dat", "update.xml", "launcher.exe", "launcher.tmp.exe",
-                                    "tmp",         "logs"};
 
 struct BuildFile {
   std::string relative;  // "\" separators, spelling of the build
@@ -29,8 +26,7 @@ struct BuildFile {
 };
 
 bool NeverPacked(const std::string& topLevelName) {
-  const std::string lower = client_path::LowerKey(topLevelName);
-  return std::find(std::begin(kNeverPacked), std::end(kNeverPacked), lower) != std::end(kNeverPacked);
+  return IsLauncherStateFile(topLevelName) || IsLauncherStateFolder(topLevelName);
 }
 
 bool Walk(const std::string& folder, const std::string& relative, std::vector<BuildFile>& files, std::string& error) {
