@@ -7,8 +7,10 @@
 // complete the controller queues it; on its own thread the unpacker extracts
 // the package (RAR when it starts with "Rar!", ZIP otherwise) into the client
 // folder, or copies a single-file item (the new launcher) to its target.
-// Archives are read from the temporary file as needed, never loaded whole;
-// ZIP entries stream to disk in blocks.
+// Archives are read from the temporary file as needed, never loaded whole:
+// ZIP entries stream to disk in blocks (memory stays bounded whatever the
+// package size); RAR packages are mapped and each entry is decoded into
+// memory on its own before it is written.
 //
 // Messages to the controller window: eWindowsMessage_UnpackProgress (wParam
 // 0, lParam bytes unpacked so far; at most one per 55 ms per archive and one

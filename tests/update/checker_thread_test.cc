@@ -104,6 +104,15 @@ TEST_F(CheckerTest, OneChangedFileQueuesItsWholePackage) {
   EXPECT_EQ(checker.NeededFiles().size(), 2u);
 }
 
+TEST_F(CheckerTest, OptionalApplicationsAreCheckedOnlyWhenChosen) {
+  const std::string manifest = Manifest(Pack("Tool.pkg", 10, FileElement("tool\\tool.exe", "T"), "ext"));
+  EXPECT_EQ(Run(manifest), CCheckerThread::kCheckDone);
+  EXPECT_TRUE(queue.empty());
+  checker.selectedApplications = {"tool.PKG"};
+  EXPECT_EQ(Run(manifest), CCheckerThread::kCheckDone);
+  EXPECT_EQ(QueuedNames(), std::vector<std::string>{"Tool.pkg"});
+}
+
 TEST_F(CheckerTest, ChoosesTheSmallestIncrementThatCoversEveryNeededFile) {
   const std::string files = FileElement("a.bin", "A") + FileElement("b.bin", "B");
   struct Case {
