@@ -17,6 +17,7 @@
 #include "platform/message_loop.h"
 #include "platform/named_mutex.h"
 #include "platform/system_info.h"
+#include "update/launcher_checksum.h"
 
 namespace {
 
@@ -66,7 +67,7 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
   const platform::LocalTime start = platform::CurrentLocalTime();
   const StartupState state = ParseCommandLine(commandLine);
   const int32_t g_rc = state.g_rc;
-  if (g_rc == rcCrc) return 0;
+  if (g_rc == rcCrc) return RunChecksumMode(platform::CurrentDirectory());
   if (state.assistantMode) {
     AssistantDispatch(commandLine);
     return 0;

@@ -211,3 +211,17 @@ TEST(LauncherProcess, AssistantOfAnOrdinaryUserReportsRefusal) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(LauncherProcess, ChecksumModeWritesCrcTxtAndNoLog) {
+  testing_support::PlatformSandbox sandbox;
+  std::string errors;
+  EXPECT_EQ(RunLauncher(sandbox.dir().path(), {"/crc"}, errors), 0);
+  const std::string crc = ReadFileBytes(sandbox.dir() / "crc.txt");
+  ASSERT_FALSE(crc.empty());
+  EXPECT_EQ(crc.find_first_not_of("0123456789"), std::string::npos) << crc;
+  EXPECT_EQ(OnlyLog(sandbox.dir().path()), "");
+}
+
+}  // namespace

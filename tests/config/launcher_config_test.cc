@@ -58,7 +58,9 @@ TEST(ThemeChoice, WalkOverTheThemes) {
     Parse(document, "<config><themes>" + c.themes + "</themes></config>");
     std::string path;
     EXPECT_EQ(ChooseThemePath(document.RootElement(), c.chosen, path), c.path != nullptr) << c.what;
-    if (c.path != nullptr) EXPECT_EQ(path, c.path) << c.what;
+    if (c.path != nullptr) {
+      EXPECT_EQ(path, c.path) << c.what;
+    }
   }
   tinyxml2::XMLDocument noThemes;
   std::string path;

@@ -55,7 +55,9 @@ TEST(ResourceArchive, NormalisesNamesBeforeTheLookup) {
   for (const Case& c : cases) {
     std::string bytes;
     EXPECT_EQ(archive.Get(c.name, bytes), c.found != nullptr) << c.name;
-    if (c.found != nullptr) EXPECT_EQ(bytes, c.found) << c.name;
+    if (c.found != nullptr) {
+      EXPECT_EQ(bytes, c.found) << c.name;
+    }
   }
 }
 

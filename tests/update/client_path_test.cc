@@ -40,7 +40,9 @@ TEST(ClientPath, SanitizeNormalisesAndRefusesEscapes) {
     bool folder = false;
     EXPECT_EQ(client_path::Sanitize(c.raw, out, &folder), c.ok) << c.raw;
     EXPECT_EQ(out, c.normalised) << c.raw;
-    if (c.ok) EXPECT_EQ(folder, c.folder) << c.raw;
+    if (c.ok) {
+      EXPECT_EQ(folder, c.folder) << c.raw;
+    }
   }
 }
 
