@@ -5,6 +5,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "platform/posix_write.h"
+
 bool CFile::Open(const std::string& path, bool mustBeNew) {
   if (IsOpen()) return false;
   const int flags = O_RDWR | O_CREAT | O_CLOEXEC | (mustBeNew ? O_EXCL : 0);
@@ -25,18 +27,7 @@ void CFile::Close() {
 }
 
 bool CFile::Write(const void* data, size_t size) {
-  if (m_fd < 0) return false;
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(m_fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+  return m_fd >= 0 && platform::WriteAll(m_fd, data, size);
 }
 
 bool CFile::Flush() { return m_fd >= 0 && ::fdatasync(m_fd) == 0; }

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "platform/file_system.h"
+#include "platform/posix_write.h"
 
 namespace platform {
 
@@ -33,18 +34,7 @@ void AppendFile::Close() {
 }
 
 bool AppendFile::Write(const void* data, size_t size) {
-  if (m_fd < 0) return false;
-  const char* p = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t n = ::write(m_fd, p, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
+  return m_fd >= 0 && WriteAll(m_fd, data, size);
 }
 
 // Data written with write() is already in the system's hands.

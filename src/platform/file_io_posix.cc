@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/posix_write.h"
+
 namespace platform {
 namespace {
 
@@ -136,20 +138,7 @@ bool OutputFile::Close() {
   return ok;
 }
 
-bool OutputFile::Write(const void* data, size_t size) {
-  const auto* in = static_cast<const char*>(data);
-  while (size > 0) {
-    const ssize_t put = write(m_fd, in, size);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) {
-      m_error = put < 0 ? errno : EIO;
-      return false;
-    }
-    in += put;
-    size -= static_cast<size_t>(put);
-  }
-  return true;
-}
+bool OutputFile::Write(const void* data, size_t size) { return WriteAll(m_fd, data, size, &m_error); }
 
 bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t size) {
   const auto* in = static_cast<const char*>(data);

@@ -11,23 +11,12 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix_write.h"
+
 namespace platform {
 namespace {
 
 bool StatNoFollow(const std::string& path, struct stat& st) { return ::lstat(path.c_str(), &st) == 0; }
-
-bool WriteAll(int fd, const char* data, size_t size) {
-  while (size > 0) {
-    const ssize_t n = ::write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    data += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
 
 }  // namespace
 
