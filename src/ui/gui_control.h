@@ -20,21 +20,12 @@
 #include <vector>
 
 #include "ui/gui_types.h"
+#include "ui/text_layout.h"
 
 namespace ui {
 
 struct ThemeProfile;
 class CGuiToolTipCtrl;
-
-// How a text control lays its caption out in its rectangle.
-struct GuiStringFormat {
-  enum class Align { kNear, kCenter, kFar };
-  Align align = Align::kNear;
-  bool wrap = true;                    // break lines at the rectangle's width
-  bool ellipsis = false;               // cut an overlong line with "…"
-  bool measureTrailingSpaces = false;  // trailing blanks count for widths
-  bool noFitBlackBox = false;          // glyphs may overhang the rectangle
-};
 
 class GuiControl {
  public:
@@ -127,7 +118,7 @@ class GuiControl {
   std::int32_t screenHeight = 0;
   std::int32_t scrollX = 0;
   std::int32_t scrollY = 0;
-  GuiStringFormat stringFormat;
+  TextFormat stringFormat;  // text layout of text controls
   std::string text;  // UTF-8
   bool enabled = true;
   bool visible = true;

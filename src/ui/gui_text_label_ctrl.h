@@ -5,6 +5,7 @@
 #pragma once
 
 #include "ui/gui_control.h"
+#include "ui/gui_text_draw.h"
 
 namespace ui {
 
@@ -21,7 +22,8 @@ class CGuiTextLabelCtrl : public GuiControl {
   CGuiTextLabelCtrl();
 
   // Called by the window after `text` changed; the label takes its screen
-  // rectangle as the text rectangle.
+  // rectangle as the text rectangle (Layout does the same, so the text
+  // follows the control when it moves).
   virtual void TextChanged();
 
   // The factory's "align": true centres the text horizontally. Takes effect
@@ -30,6 +32,9 @@ class CGuiTextLabelCtrl : public GuiControl {
   bool Centered() const { return centered; }
 
   bool SetProfile(const ThemeProfile* newProfile, GuiControl* newParent) override;
+  void Layout() override;
+  // The text in the "fontP" font and colour at the top of the text
+  // rectangle, then the children.
   void Paint(cairo_t* cr) override;
 
   bool centered = false;
@@ -39,6 +44,9 @@ class CGuiTextLabelCtrl : public GuiControl {
   // The label's string format: no wrapping, ellipsis, centred when
   // `centered`.
   void ApplyLabelFormat();
+
+ private:
+  CachedTextLayout m_textCache;
 };
 
 }  // namespace ui

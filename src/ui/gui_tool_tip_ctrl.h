@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <string>
 
+#include "ui/gui_font.h"
 #include "ui/gui_text_label_ctrl.h"
 
 namespace ui {
@@ -55,6 +56,9 @@ class CGuiToolTipCtrl : public CGuiTextLabelCtrl {
   int tipWidth = 0;
   int tipHeight = 0;
   double measuredDpi = 0;
+  std::string m_measuredText;
+  FontPtr m_measuredFont;
+  CachedTextLayout m_tipTextCache;
 };
 
 }  // namespace ui

@@ -18,21 +18,34 @@ int Truncate(double value) {
 
 }  // namespace
 
-void DrawPiece(cairo_t* cr, const TextureImage& piece, double x, double y, double width,
-               double height) {
-  const GuiRect inner = piece.InnerRect();
-  if (!cr || !piece.surface || inner.Empty() || !(width > 0) || !(height > 0)) return;
+namespace {
+
+void DrawSource(cairo_t* cr, const TextureImage& image, const GuiRect& source, double x,
+                double y, double width, double height) {
+  if (!cr || !image.surface || source.Empty() || !(width > 0) || !(height > 0)) return;
   cairo_save(cr);
   cairo_translate(cr, x, y);
-  cairo_scale(cr, width / inner.width, height / inner.height);
-  cairo_set_source_surface(cr, piece.surface.get(), -inner.x, -inner.y);
+  cairo_scale(cr, width / source.width, height / source.height);
+  cairo_set_source_surface(cr, image.surface.get(), -source.x, -source.y);
   cairo_pattern_t* pattern = cairo_get_source(cr);
   cairo_pattern_set_filter(pattern, CAIRO_FILTER_BILINEAR);
   // Pieces without a frame (single-image textures) repeat their own edge.
   cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
-  cairo_rectangle(cr, 0, 0, inner.width, inner.height);
+  cairo_rectangle(cr, 0, 0, source.width, source.height);
   cairo_fill(cr);
   cairo_restore(cr);
+}
+
+}  // namespace
+
+void DrawImage(cairo_t* cr, const TextureImage& image, const GuiRect& source,
+               const GuiRect& target) {
+  DrawSource(cr, image, source, target.x, target.y, target.width, target.height);
+}
+
+void DrawPiece(cairo_t* cr, const TextureImage& piece, double x, double y, double width,
+               double height) {
+  DrawSource(cr, piece, piece.InnerRect(), x, y, width, height);
 }
 
 bool DrawThreeSlice(cairo_t* cr, const ThemeTexture& texture, size_t left, size_t middle,

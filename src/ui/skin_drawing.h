@@ -23,6 +23,11 @@ namespace ui {
 class ThemeTexture;
 struct TextureImage;
 
+// `source` (image pixels) of the image stretched to `target`, bilinear,
+// edges repeated outward. Nothing for an empty source or target.
+void DrawImage(cairo_t* cr, const TextureImage& image, const GuiRect& source,
+               const GuiRect& target);
+
 // The piece's inner rectangle stretched to (x, y, width, height). Nothing
 // for an empty target or piece.
 void DrawPiece(cairo_t* cr, const TextureImage& piece, double x, double y, double width,
