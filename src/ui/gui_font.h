@@ -56,6 +56,7 @@ class CGuiFontFamily {
  private:
   friend class CGuiFont;
   CGuiFontFamily() = default;
+  static FontFamilyPtr Make(std::string bytes, int faceIndex, std::string& error);
 
   std::shared_ptr<const std::string> m_bytes;
   int m_faceIndex = 0;

@@ -106,7 +106,7 @@ class CTextLayout {
  private:
   struct PlacedGlyph {
     std::uint32_t glyph = 0;
-    std::int32_t x = 0;  // pen position in 1/64 pixel from the line's left edge
+    std::int64_t x = 0;  // pen position in 1/64 pixel from the line's left edge
   };
   struct LineGlyphs {
     std::vector<PlacedGlyph> glyphs;
