@@ -2,7 +2,8 @@
 # resources/ by tools/resource_pack (included from the root CMakeLists.txt
 # after the launcher and tool targets exist):
 #   "ZIP" 130  resources.rar: zip/ (config.xml, theme_kvxm/), the compiled
-#              string tables and the theme's Roboto fonts (fonts-roboto)
+#              string tables, the theme's texture atlases (drawn by
+#              tools/theme_art) and its Roboto fonts (fonts-roboto)
 #   "SED" 131  sed.rar: sed/
 #   132..137   the marker records of markers.txt
 # They are linked raw into Launcher.exe only; launcher_core never holds them.
@@ -42,12 +43,43 @@ foreach(source ${RES_STRING_SOURCES})
   list(APPEND RES_TABLE_ARGS ${name}.lso=${table})
 endforeach()
 
+# The theme's texture atlases are drawn by tools/theme_art; this list names
+# every file it writes (relative to the theme folder).
+set(RES_THEME_ART_NAMES
+  buttons/Stuff_button_medium.png
+  buttons/Stuff_button_medium_accent.png
+  buttons/Stuff_checkbox.png
+  buttons/button_link.png
+  combobox/Stuff_combo_medium.png
+  combobox/flagsMain.png
+  dialog/Stuff_bb_border.png
+  dialog/Stuff_bb_combo_drop.png
+  dialog/Stuff_bb_level0.png
+  dialog/error.png
+  dialog/logo.png
+  edit/Stuff_edit.png
+  progress/Stuff_progress.png
+  scroll/Stuff_scroll.png)
+set(RES_THEME_ART_FILES)
+set(RES_THEME_ART_ARGS)
+foreach(name ${RES_THEME_ART_NAMES})
+  list(APPEND RES_THEME_ART_FILES ${RES_OUT}/theme_art/${name})
+  list(APPEND RES_THEME_ART_ARGS theme_kvxm/${name}=${RES_OUT}/theme_art/${name})
+endforeach()
+add_custom_command(OUTPUT ${RES_THEME_ART_FILES}
+  COMMAND theme_art ${RES_OUT}/theme_art
+  DEPENDS theme_art
+  COMMENT "Theme texture atlases"
+  VERBATIM)
+
 file(GLOB_RECURSE RES_ZIP_SOURCES CONFIGURE_DEPENDS ${RES_SOURCE}/zip/*)
 add_custom_command(OUTPUT ${RES_OUT}/resources.rar
   COMMAND resource_pack archive ${RES_OUT}/resources.rar ${RES_SOURCE}/zip ${RES_TABLE_ARGS}
+    ${RES_THEME_ART_ARGS}
     theme_kvxm/fonts/Roboto-Regular.ttf=${LAUNCHER_ROBOTO_REGULAR}
     theme_kvxm/fonts/Roboto-Bold.ttf=${LAUNCHER_ROBOTO_BOLD}
-  DEPENDS resource_pack ${RES_ZIP_SOURCES} ${RES_TABLES} ${LAUNCHER_ROBOTO_REGULAR} ${LAUNCHER_ROBOTO_BOLD}
+  DEPENDS resource_pack ${RES_ZIP_SOURCES} ${RES_TABLES} ${RES_THEME_ART_FILES}
+    ${LAUNCHER_ROBOTO_REGULAR} ${LAUNCHER_ROBOTO_BOLD}
   COMMENT "Resource archive resources.rar"
   VERBATIM)
 
