@@ -32,7 +32,8 @@ inline constexpr int kSkinStateCount = 4;
 class StateImages {
  public:
   static constexpr int kMaxSide = 8192;
-  static constexpr std::int64_t kMaxPixels = std::int64_t{4096} * 4096;
+  // 16 MiB per image: far above any control of a launcher window.
+  static constexpr std::int64_t kMaxPixels = std::int64_t{2048} * 2048;
 
   // Replaces the images by four transparent ones of width x height (after
   // clamping), then draws the pieces of `texture` into them: 12 pieces give
