@@ -1,0 +1,77 @@
+#include "install/folder_operations.h"
+
+#include "platform/file_io.h"
+#include "platform/file_system.h"
+#include "platform/folder_tree.h"
+#include "platform/text_encoding.h"
+
+namespace {
+
+constexpr char kTestFileName[] = "$test.bat";
+
+std::string WithoutTrailingSlash(const std::string& path) {
+  if (path.size() > 1 && path.back() == '/') return path.substr(0, path.size() - 1);
+  return path;
+}
+
+}  // namespace
+
+bool IsPlainFileName(const std::string& name) {
+  if (name.empty() || name.size() > 255 || name == "." || !platform::IsValidUtf8(name)) return false;
+  if (name.find("..") != std::string::npos) return false;
+  for (unsigned char c : name) {
+    if (c < 0x20 || c == 0x7F || c == '/' || c == '\\') return false;
+  }
+  return true;
+}
+
+bool CreateDirectoryTree(const std::string& folder) {
+  const std::string path = WithoutTrailingSlash(folder);
+  if (path.empty()) return false;
+  // Leading slashes stay with the first component.
+  size_t pos = path.find_first_not_of('/');
+  while (pos != std::string::npos) {
+    const size_t slash = path.find('/', pos);
+    const std::string component = path.substr(0, slash);
+    if (!platform::IsDirectoryFollowingLinks(component)) {
+      if (platform::PathExists(component)) return false;
+      if (!platform::MakeDirectory(component) && !platform::IsDirectoryFollowingLinks(component)) return false;
+    }
+    pos = slash == std::string::npos ? slash : path.find_first_not_of('/', slash);
+  }
+  return platform::IsDirectoryFollowingLinks(path);
+}
+
+bool IsFolderWritable(const std::string& folder) {
+  if (!platform::IsDirectoryFollowingLinks(folder)) return false;
+  const std::string testFile = platform::JoinPath(folder, kTestFileName);
+  platform::OutputFile file;
+  if (!file.Open(testFile, platform::OutputFile::Mode::kTruncate)) return false;
+  file.Close();
+  platform::RemoveFile(testFile);
+  return true;
+}
+
+bool CopyFileContents(const std::string& source, const std::string& target, int* systemError) {
+  std::string bytes;
+  if (!platform::ReadWholeFile(source, bytes)) {
+    if (systemError) *systemError = platform::LastSystemError();
+    return false;
+  }
+  return platform::ReplaceFile(target, bytes, platform::IsExecutableFile(source), systemError);
+}
+
+bool DeleteFolderTree(const std::string& folder) {
+  const std::string path = WithoutTrailingSlash(folder);
+  // Only a named folder: never the root, a relative path or one that walks
+  // up with "..".
+  if (path.size() < 2 || path.front() != '/') return false;
+  for (size_t start = 1; start <= path.size();) {
+    size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    const std::string component = path.substr(start, end - start);
+    if (component == "." || component == "..") return false;
+    start = end + 1;
+  }
+  return platform::RemoveTree(path);
+}
