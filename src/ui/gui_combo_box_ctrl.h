@@ -6,6 +6,8 @@
 //
 // The list opens below the box when the room the window reports allows it,
 // above the box otherwise, and is kept on the screen when neither fits.
+// While open the keys Up and Down move the hot item, Return picks it and
+// Escape closes the list (the box asks for the keyboard focus on a click).
 // The window learns of opening and closing through the open/close callback
 // (1 opened, 0 closed) and resizes its surface; while open the list may lie
 // outside the box (ListRect()).
@@ -24,10 +26,12 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "ui/gui_text_label_ctrl.h"
 #include "ui/gui_types.h"
-#include "ui/theme_texture.h"
+#include "ui/skin_images.h"
+#include "ui/text_layout.h"
 
 namespace ui {
 
@@ -38,6 +42,15 @@ struct ComboPlacement {
   GuiRect window;      // the window (screen pixels)
   int roomBelow = 0;   // pixels between the window's bottom and the screen's
 };
+
+// Where the list goes: its top relative to the box's top, given the box's
+// top and height in window pixels, the list's height and the gaps between
+// box and list below ("listBorder" top) and above ("listBorder" bottom).
+// Below when it ends on the screen, else above when it starts on it, else
+// moved up until its bottom is the screen's (its top never above the
+// screen's). Without a placement the list goes below.
+int ChooseComboListOffsetY(int boxTop, int boxHeight, int listHeight, int gapBelow, int gapAbove,
+                           const ComboPlacement* placement);
 
 class CGuiComboBoxCtrl : public CGuiTextLabelCtrl {
  public:
@@ -101,6 +114,7 @@ class CGuiComboBoxCtrl : public CGuiTextLabelCtrl {
   void OnMouseMove(GuiPoint point) override;
   void OnLButtonUp(GuiPoint point) override;
   void OnMouseLeave() override;
+  void OnKeyDown(int key, std::uint32_t modifiers) override;
 
   // 3 disabled, 2 open, 1 hover, 0 normal.
   int StateIndex() const;
@@ -127,6 +141,8 @@ class CGuiComboBoxCtrl : public CGuiTextLabelCtrl {
   // Size of the list and its position relative to the box, chosen from the
   // placement when the list opens.
   void PlaceList();
+  // Lays every item's text out in the normal, hot and selected fonts.
+  void BuildItemLayouts();
   void PaintList(cairo_t* cr);
   void PaintFlag(cairo_t* cr);
 
@@ -135,7 +151,9 @@ class CGuiComboBoxCtrl : public CGuiTextLabelCtrl {
   GuiPoint listOffset;  // list's top-left relative to the box
   GuiSize listSize;
   // The four state images (normal, hover, open, disabled) with the caption.
-  std::array<CairoSurfacePtr, 4> stateImages;
+  StateImages stateImages;
+  // Per item in key order: its text in the normal, hot and selected fonts.
+  std::vector<std::array<CTextLayout, 3>> itemLayouts;
 };
 
 }  // namespace ui

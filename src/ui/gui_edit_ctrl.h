@@ -10,16 +10,15 @@
 // clipboard failures insert or copy nothing.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "platform/clipboard.h"
 #include "ui/edit_text.h"
 #include "ui/gui_control.h"
 #include "ui/gui_types.h"
-#include "ui/theme_texture.h"
+#include "ui/skin_images.h"
+#include "ui/text_layout.h"
 
 namespace ui {
 
@@ -31,12 +30,6 @@ class CGuiEditCtrl : public GuiControl {
     double y = 0;
     double width = 0;
     double height = 0;
-  };
-  // One character's horizontal extent in the unscrolled text, relative to
-  // the text area's left edge.
-  struct CharExtent {
-    double x = 0;
-    double width = 0;
   };
 
   CGuiEditCtrl();
@@ -62,8 +55,10 @@ class CGuiEditCtrl : public GuiControl {
   // (f·left, f·top, screenWidth − f·(left+right), screenHeight − f·(top+bottom)).
   const AreaF& TextArea() const { return textArea; }
   double ScrollOffset() const { return scrollOffset; }
-  // Extents of every character with the current font (measured on demand).
-  const std::vector<CharExtent>& CharExtents();
+  // x positions of every character in the unscrolled text, relative to the
+  // text area's left edge, with the current state's font (measured on
+  // demand).
+  const CLineExtents& CharExtents();
   // x of the caret in the unscrolled text, relative to the text area.
   double CaretX();
   // The character boundary nearest to a window point's x (clamped).
@@ -104,8 +99,11 @@ class CGuiEditCtrl : public GuiControl {
 
  private:
   void ComputeTextArea();
-  // Measures the character extents with the font of the current state.
-  void Measure();
+  // Measures the character extents and lays the text out with the font of
+  // the current state, when the content or that font changed.
+  void MeasureIfNeeded();
+  const FontPtr& StateFont() const;
+  void BuildImages();
   // Moves scrollOffset so the caret stays inside the text area and no
   // blank is left on the right while the text could fill it.
   void KeepCaretVisible();
@@ -116,9 +114,9 @@ class CGuiEditCtrl : public GuiControl {
   int StateIndex() const;
 
   // The state images: normal, hover, focused (and disabled, unused).
-  std::array<CairoSurfacePtr, 4> stateImages;
-  std::vector<CharExtent> extents;
-  double textWidth = 0;
+  StateImages stateImages;
+  CLineExtents extents;
+  CTextLayout layout;
   std::size_t pressIndex = 0;
   platform::IClipboard* clipboard = nullptr;
   // The font state the extents were measured with.

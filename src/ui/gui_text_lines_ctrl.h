@@ -11,6 +11,7 @@
 #include <cairo.h>
 
 #include "ui/gui_text_label_ctrl.h"
+#include "ui/text_layout.h"
 
 namespace ui {
 
@@ -33,7 +34,16 @@ class CGuiTextLinesCtrl : public CGuiTextLabelCtrl {
   void Relayout() override;
   void Paint(cairo_t* cr) override;
 
+  // The text as laid out at the last measuring.
+  const CTextLayout& TextLayoutForTest() const { return layout; }
+
   bool measureNeeded = true;
+
+ private:
+  // Wrapping at the width, centred when "align" says so.
+  TextFormat WrapFormat() const;
+
+  CTextLayout layout;
 };
 
 }  // namespace ui
