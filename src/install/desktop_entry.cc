@@ -4,6 +4,7 @@ namespace {
 
 // Characters that make an Exec argument need quotes.
 constexpr std::string_view kReserved = " \t\n\"'\\><~|&;$*?#()`";
+constexpr char kEnvProgram[] = "/usr/bin/env";
 
 std::string_view Trim(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -91,7 +92,9 @@ std::string QuoteExecArgument(std::string_view argument) {
 }
 
 std::string BuildExecValue(const std::string& program, const std::vector<std::string>& args) {
-  std::string line = QuoteExecArgument(program);
+  std::string line;
+  if (program.find('%') != std::string::npos) line = std::string(kEnvProgram) + ' ';
+  line += QuoteExecArgument(program);
   for (const std::string& arg : args) line += ' ' + QuoteExecArgument(arg);
   return EscapeDesktopValue(line);
 }
@@ -131,6 +134,12 @@ bool ParseExecValue(std::string_view value, std::vector<std::string>& argv) {
     argv.push_back(UndoubledPercent(arg));
   }
   return true;
+}
+
+std::string ExecProgram(const std::vector<std::string>& argv) {
+  if (argv.empty()) return std::string();
+  if (argv[0] != kEnvProgram) return argv[0];
+  return argv.size() > 1 ? argv[1] : std::string();
 }
 
 std::optional<std::string> DesktopEntryValue(std::string_view text, std::string_view key) {

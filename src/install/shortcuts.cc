@@ -84,8 +84,8 @@ std::string EntryProgram(const std::string& path) {
   if (!size || *size > kMaxEntryBytes || !platform::ReadWholeFile(path, text)) return std::string();
   const auto exec = DesktopEntryValue(text, "Exec");
   std::vector<std::string> argv;
-  if (!exec || !ParseExecValue(*exec, argv) || argv.empty()) return std::string();
-  return argv[0];
+  if (!exec || !ParseExecValue(*exec, argv)) return std::string();
+  return ExecProgram(argv);
 }
 
 bool EndsWith(const std::string& text, const std::string& tail) {

@@ -45,6 +45,14 @@ TEST(DesktopEntry, ExecLineKeepsEveryArgumentAsItWas) {
     ASSERT_TRUE(ParseExecValue(value, parsed)) << value;
     EXPECT_EQ(parsed, argv) << value;
   }
+  // A program path with '%' is started through env.
+  const std::string value = BuildExecValue("/g/100%/Launcher.exe", {"a b"});
+  EXPECT_EQ(ShellSplit(value), (std::vector<std::string>{"/usr/bin/env", "/g/100%/Launcher.exe", "a b"}));
+  std::vector<std::string> parsed;
+  ASSERT_TRUE(ParseExecValue(value, parsed));
+  EXPECT_EQ(ExecProgram(parsed), "/g/100%/Launcher.exe");
+  EXPECT_EQ(ExecProgram({"/g/Launcher.exe", "x"}), "/g/Launcher.exe");
+  EXPECT_EQ(ExecProgram({}), "");
   // A lone percent sign is never left to be read as a field code.
   EXPECT_EQ(QuoteExecArgument("50%"), "50%%");
   EXPECT_EQ(QuoteExecArgument("/plain/path"), "/plain/path");

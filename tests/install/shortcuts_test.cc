@@ -4,13 +4,16 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "install/desktop_entry.h"
 #include "platform/special_folders.h"
 #include "support/platform_sandbox.h"
+#include "support/run_process.h"
 
 namespace {
 
@@ -51,7 +54,9 @@ TEST(Shortcuts, CreateWritesAnExecutableEntryInTheSubFolder) {
   EXPECT_EQ(GetShortcutPath(target, "Моя игра: ночь", platform::kCsidlPrograms, "Game"), entry.string());
   EXPECT_EQ(Value(entry, "Type"), "Application");
   EXPECT_EQ(Value(entry, "Name"), "Моя игра: ночь");
-  EXPECT_EQ(ExecOf(entry), (std::vector<std::string>{target, "/uninstall", "\"/d/Game.desktop\""}));
+  // A '%' in the program path: started through env, so that readers which
+  // look the program up before undoing "%%" find it.
+  EXPECT_EQ(ExecOf(entry), (std::vector<std::string>{"/usr/bin/env", target, "/uninstall", "\"/d/Game.desktop\""}));
   EXPECT_EQ(Value(entry, "Path"), "/games/Игра \"Ночь\" 100%");
   EXPECT_EQ(Value(entry, "X-Launcher-IconIndex"), "1");
   EXPECT_NE(Value(entry, "Icon"), "<missing>");
@@ -72,6 +77,31 @@ TEST(Shortcuts, CreateWritesAnExecutableEntryInTheSubFolder) {
   // A target without a folder part gets no working folder.
   ASSERT_TRUE(CreateShortcut("/Launcher.exe", "", "Root", platform::kCsidlDesktop, "", 0, false));
   EXPECT_EQ(Value(fs::path(sandbox.DesktopFolder()) / "Root.desktop", "Path"), "<missing>");
+}
+
+// A desktop's own launcher reads the entry and starts the program: the
+// arguments and the working folder arrive as they were given.
+TEST(Shortcuts, AnEntryStartsItsProgramWithItsArgumentsInItsFolder) {
+  if (testing_support::RunProcess({"/bin/sh", "-c", "command -v gio"}) != 0) GTEST_SKIP() << "no gio here";
+  PlatformSandbox sandbox;
+  const fs::path folder = sandbox.dir() / "Мои игры" / "Game \"Night\" 100% $HOME";
+  const fs::path program = folder / "Launcher.exe";
+  WriteFileBytes(program, "#!/bin/sh\npwd > out.txt\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\" >> out.txt; done\n");
+  fs::permissions(program, fs::perms::owner_all);
+  ASSERT_TRUE(CreateShortcut(program.string(), "/uninstall \"/home/u/Desktop/Игра (2).desktop\" 50% `x`", "Игра",
+                             platform::kCsidlDesktop, "", 0, false));
+  const std::string entry = GetShortcutPath(program.string(), "Игра", platform::kCsidlDesktop, "");
+  ASSERT_EQ(testing_support::RunProcess({"gio", "launch", entry}), 0);
+
+  const std::string expected =
+      folder.string() + "\n[/uninstall]\n[\"/home/u/Desktop/Игра (2).desktop\"]\n[50%]\n[`x`]\n";
+  std::string output;
+  // The program runs on its own; wait until it has written everything.
+  for (int i = 0; i < 200 && output != expected; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    output = ReadFileBytes(folder / "out.txt");
+  }
+  EXPECT_EQ(output, expected);
 }
 
 TEST(Shortcuts, HostileNamesAndFoldersAreRefused) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "support/platform_sandbox.h"
+#include "support/run_process.h"
 
 namespace {
 
@@ -86,6 +87,11 @@ TEST(SpecialFolders, FollowTheXdgRootsAndTheirDefaults) {
   testing_support::WriteFileBytes(sandbox.dir() / "xdg-config" / "user-dirs.dirs",
                                   "XDG_DESKTOP_DIR=\"$HOME/Стол\"\n");
   EXPECT_EQ(Folder(platform::kCsidlDesktop), home + "/Стол");
+  // The desktop's own tool reads the file the same way.
+  std::string fromTool;
+  if (testing_support::RunProcess({"xdg-user-dir", "DESKTOP"}, fromTool) == 0) {
+    EXPECT_EQ(fromTool, home + "/Стол\n");
+  }
 
   // Without either, and with relative XDG roots (ignored): below HOME.
   ScopedVariable config("XDG_CONFIG_HOME", "relative/config");
