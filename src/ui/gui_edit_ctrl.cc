@@ -246,8 +246,19 @@ void CGuiEditCtrl::OnMouseLeave() {
 }
 
 void CGuiEditCtrl::OnCaptured(bool isCaptured) {
-  captured = isCaptured;
-  if (!isCaptured) selecting = false;
+  if (isCaptured) {
+    captured = true;
+    return;
+  }
+  // The window says "lost" for the capture and for the keyboard focus. While
+  // the field holds the capture it is the capture that went; otherwise
+  // another control took the focus, and the caret goes with it.
+  if (captured) {
+    captured = false;
+    selecting = false;
+  } else {
+    focused = false;
+  }
 }
 
 void CGuiEditCtrl::CopySelection() {

@@ -83,6 +83,8 @@ class CGuiEditCtrl : public GuiControl {
   void OnLButtonUp(GuiPoint point) override;
   void OnTimer(GuiPoint cursor) override;
   void OnMouseLeave() override;
+  // false while capturing: the capture went elsewhere; false otherwise: the
+  // keyboard focus did (the field stops showing its caret).
   void OnCaptured(bool isCaptured) override;
 
   // --- Fields --------------------------------------------------------------

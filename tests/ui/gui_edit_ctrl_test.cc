@@ -127,6 +127,12 @@ TEST_F(EditCtrlTest, CaretBlinksInTheSecondHalfOfEachSecondAtTheCaretPosition) {
   EXPECT_EQ(on.Count({16, 12, 1, 28}, kFocusColor), 28);
   EXPECT_EQ(on.Count({0, 0, 240, 60}, kFocusColor), 28);
   EXPECT_EQ(off.Count({0, 0, 240, 60}, kFocusColor), 0);
+
+  // Another control takes the focus: no caret any more.
+  edit.OnCaptured(false);
+  Canvas unfocused(240, 60);
+  edit.PaintAt(unfocused.Cr(), 1700);
+  EXPECT_EQ(unfocused.Count({0, 0, 240, 60}, kFocusColor), 0);
 }
 
 TEST_F(EditCtrlTest, TypingCaretMovesAndDeletion) {
