@@ -297,11 +297,10 @@ const GlyphBitmap& CGuiFont::Glyph(std::uint32_t glyphIndex, int subpixelStep) c
     const FT_Matrix shear{0x10000, 0x0366A, 0, 0x10000};
     FT_Outline_Transform(outline, &shear);
   }
-  if (m_impl->emboldenStrength > 0) {
+  // Emboldening grows the outline right and up, so it stays on the
+  // baseline and the advance grows by the same strength.
+  if (m_impl->emboldenStrength > 0)
     FT_Outline_EmboldenXY(outline, m_impl->emboldenStrength, m_impl->emboldenStrength);
-    // Emboldening grows the outline both ways; keep it on the baseline.
-    FT_Outline_Translate(outline, 0, -m_impl->emboldenStrength / 2);
-  }
   FT_Outline_Translate(outline, subpixelStep * 64 / kSubpixelSteps, 0);
   if (FT_Render_Glyph(face->glyph, FT_RENDER_MODE_NORMAL) != 0) return cached.bitmap;
 
