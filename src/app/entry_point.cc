@@ -107,6 +107,7 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
 
   if (!preinitOk) {
     ReportFailure(log, kCaption, "g_pSystem->preinit", "g_pSystem->preinit");
+    if (!logic->preinitError.empty()) log.WriteText(logic->preinitError);
   } else if (duplicate) {
     log.WriteText("other launcher instance detected, exiting");
   } else {

@@ -3,9 +3,15 @@
 #include "app/log_impl.h"
 #include "app/startup_error.h"
 #include "app/user_messages.h"
+#include "config/launcher_config.h"
+#include "config/launcher_lang_table.h"
+#include "config/marker_record.h"
 #include "config/xml_path_query.h"
 #include "install/install_directory_list.h"
+#include "net/downloader.h"
+#include "net/net_transport.h"
 #include "platform/file_system.h"
+#include "platform/file_version.h"
 #include "platform/message_loop.h"
 #include "platform/settings_store.h"
 
@@ -18,10 +24,12 @@ namespace {
 // Worker stop time-out.
 constexpr uint32_t kWorkerStopMs = 1000;
 
-// The launcher's configuration and theme come from the resource archive
-// embedded in the executable; without that archive there is nothing to
-// start from.
-bool LoadEmbeddedDocuments(CLogic&) { return false; }
+// The launcher's configuration, theme document and language tables come
+// from the resource archive embedded in the executable.
+bool LoadEmbeddedDocuments(CLogic& logic) {
+  return LoadEmbeddedLauncherDocuments(logic.settings, logic.configDocument, logic.themeDocument, logic.languages,
+                                       logic.preinitError);
+}
 
 // The registry key of the debug switch: regPath cut at its last backslash,
 // the whole path when it has none or it stands at position 0 or 1.
@@ -69,6 +77,10 @@ bool CLogic::CreateMainWindow() {
 }
 
 int64_t CLogic::MainWindowProc(CLogic* self, const platform::Message& message) {
+  if (message.message == platform::WM_TIMER) {
+    self->OnTimer(static_cast<uint32_t>(message.wParam));
+    return 0;
+  }
   if (message.message == platform::WM_COPYDATA ||
       (message.message >= platform::WM_USER + 1300 && message.message <= platform::WM_USER + 1800)) {
     return self->OnUserMessage(message.message, message.wParam, message.lParam);
@@ -110,6 +122,11 @@ bool CLogic::init(int32_t code, const std::string& argument) {
       platform::SettingsStore::GetDword(platform::Hive::kCurrentUser, DebugKeyOf(settings.regPath), "TavrelDebugMode");
   debugMode = debugValue && (*debugValue & 0xFF) != 0;
 
+  ReadLauncherSettings(configDocument, themeDocument,
+                       DefaultSettingsEnvironment(autoInstall, systemDescription.version.major,
+                                                  systemDescription.version.minor),
+                       settings);
+
   if (launcherPath.empty()) launcherPath = platform::OwnExecutablePath();
   // Systems before version 10 would need the C runtime check here.
   ucrtPresent = systemDescription.version.major >= 10 || ucrtPresent;
@@ -118,6 +135,32 @@ bool CLogic::init(int32_t code, const std::string& argument) {
   if (runMode == rmUnknown) return false;
   pageVariant = (runMode == rmUpdate || runMode == rmSetLongName) ? 1 : (runMode == rmUninstaller ? 2 : 0);
   if (runMode != rmUpdate) fastUpdate = false;
+
+  if (!ChooseStartLanguage(languages, settings.regPath, runMode, log)) {
+    CLauncherLangTable::Reset();
+    return false;
+  }
+  if (!needsServer) return true;
+  return InitServerChoice();
+}
+
+bool CLogic::InitServerChoice() {
+  settings.serverUrls = ReadServerUrlList();
+  selector.SetKeyText(kCudKeyText);
+  selector.SetLogCallback([this](const std::string& text, bool lineEnd) { Log(text, lineEnd); });
+  // Before an install has chosen its folder, "CUD.dat" and "CIF.dat" live
+  // beside the launcher, never in whatever folder the run was started from.
+  const std::string dataFolder = clientFolder.empty() ? platform::ParentPath(launcherPath) : clientFolder;
+  ConfigChanged(settings.configCrc, dataFolder, log);
+  const tinyxml2::XMLElement* root = configDocument.RootElement();
+  const tinyxml2::XMLElement* predefined = root ? XmlPathFind(root, "ClientUpdateData") : nullptr;
+  if (!selector.Initialize(predefined, settings.serverUrls, CudFilePath(dataFolder), debugMode)) {
+    throw StartupError("Failed to initialize client update data");
+  }
+  if (!selector.SelectServerURL()) throw StartupError("Failed to select server URL");
+  const auto version = platform::OwnFileVersion();
+  userAgentLine = "User-Agent: " + selector.Face().faceId + " " +
+                  (version ? platform::FormatFileVersion(*version) : std::string()) + "\r\n";
   return true;
 }
 
@@ -131,11 +174,11 @@ void CLogic::DecideRunMode() {
 }
 
 bool CLogic::run() {
-  std::string title;
-  if (!XmlQueryText(themeDocument.RootElement(), "common/taskbarCaption/text()", title)) title.clear();
+  const std::string title = TaskbarCaption(themeDocument.RootElement());
   Log("Set dialog title: ", false);
   Log(title);
   platform::SetWindowTitle(mainWindow, title);
+  if (needsServer && ucrtPresent && !StartNetwork()) ShowMessagePage(GetString(71), 0, 0, true, 0);
   RunMessageLoop();
   return true;
 }
@@ -174,6 +217,7 @@ void CLogic::uninit() {
   LogEmptyLine();
   Log("--- Start Uninit ---");
   LogEmptyLine();
+  if (selector.IsInitialized()) selector.Save(true);
   if (runMode == rmDownload && runCode == 4) {
     Log("Send finish to client");
     platform::PostMessage(requesterWindow, eWindowsMessage_DownloadTaskState, 0, 2);
@@ -186,6 +230,8 @@ void CLogic::uninit() {
     StopWorker(checker);
     StopWorker(unpacker);
   }
+  StopNetwork();
+  CLauncherLangTable::Reset();
   LogEmptyLine();
   Log("--- Uninit finished ---");
   LogEmptyLine();
@@ -195,11 +241,17 @@ void CLogic::uninit() {
   }
 }
 
-int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t /*lParam*/) {
+int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
   if (closing) return 0;
   switch (message) {
     case eWindowsMessage_Exit:
       OnExit(wParam);
+      return 0;
+    case eWindowsMessage_DownloadDone:
+      if (downloader) downloader->OnDownloadDone();
+      return 0;
+    case eWindowsMessage_DownloadProgress:
+      if (downloader) downloader->OnDownloadProgress(wParam, lParam);
       return 0;
     default:
       return 0;
@@ -235,4 +287,18 @@ void CLogic::OnExit(uint64_t reason) {
   // In the tray with the silent download finished the launcher stays for
   // the finish balloon; otherwise the run ends.
   if (!trayMode || !silentDownloadFinished) Quit();
+}
+
+void CLogic::ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool /*errorIcon*/,
+                             int32_t /*extra*/) {
+  messagePurpose = purpose;
+  messageButtons = (buttons == 4 || buttons == 5) ? buttons : 0;
+  messageText = text;
+  savedPage = currentPage;
+  currentPage = settings.singlePageMode ? 1 : 5;
+  LogEmptyLine();
+  Log(" --------------------------------------");
+  Log("|              MessageBox              |");
+  Log("|--------------------------------------|");
+  Log(text);
 }

@@ -19,13 +19,21 @@
 #include "app/system_description.h"
 #include "app/thread.h"
 #include "app/unk.h"
+#include "config/language_list.h"
 #include "config/launcher_settings.h"
+#include "net/downloader_notify.h"
+#include "net/server_failover.h"
 #include "platform/message.h"
 #include "platform/named_mutex.h"
+#include "servers/url_selector.h"
 
 class CLogImplW;
+class CDownloader;
+namespace NetEx {
+class CNetTransport;
+}
 
-class CLogic : public IUnk {
+class CLogic : public IDownloaderNotify, public IServerFailoverHost {
  public:
   // Loads the launcher configuration and the theme document into the
   // controller (settings, configDocument, themeDocument); false on failure.
@@ -51,6 +59,36 @@ class CLogic : public IUnk {
   // The message loop of run (from "Msg cycle - start" to "Msg cycle -
   // finish"); ends when Quit was called or the queue quits.
   void RunMessageLoop();
+  // The network: transport thread, session, downloader on the selected
+  // server URL and the failover; false (logged) when a piece fails. The
+  // first request follows from the run mode.
+  bool StartNetwork();
+  // uninit's network step: downloader, then transport, 5000 ms each.
+  void StopNetwork();
+  // The message page: purpose code, buttons (0 OK, 4 Yes/No, 5
+  // Retry/Cancel), error icon, extra control (1 edit field, 2 link).
+  void ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool errorIcon, int32_t extra);
+
+  // IDownloaderNotify, on the main thread.
+  void cudFileReceived(const CBuffer& body) override;
+  void kbFilePartReceived(int64_t received, int64_t total) override;
+  void kbFileReceived(const CBuffer& body) override;
+  void licenseReceived(const CBuffer& body) override;
+  void updateXmlReceived(const CBuffer& body) override;
+  void filePartReceived(const DownloadPart& part, bool endedEarly) override;
+  void updateProgress(uint64_t bytes, bool streaming) override;
+  void netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) override;
+
+  // IServerFailoverHost.
+  void RepeatDownload(int32_t purpose) override;
+  std::string LanguageString(int32_t number) override;
+  void AskForServerUrl(const std::string& errorText, int32_t purpose, const std::string& prefill) override;
+  void ShowNetworkError(const std::string& errorText, int32_t purpose) override;
+  void CancelForNoServer() override;
+
+  // The main window's timers (the failover's retries).
+  void OnTimer(uint32_t id);
+
   // Creates the hidden main window that receives the messages; false when
   // the window system refused.
   bool CreateMainWindow();
@@ -71,6 +109,13 @@ class CLogic : public IUnk {
   LauncherSettings settings;
   tinyxml2::XMLDocument configDocument;
   tinyxml2::XMLDocument themeDocument;
+  LanguageList languages;
+  // Why preinit failed, for the log.
+  std::string preinitError;
+
+  // Server choice: the client update data and the selected URLs.
+  CUrlSelector selector;
+  std::string userAgentLine;  // "User-Agent: <face> <version>\r\n"
 
   // Run state.
   int32_t runCode = 0;
@@ -97,6 +142,21 @@ class CLogic : public IUnk {
   bool quitRequested = false;
   int32_t platformWord = 1;  // 2 on a 64-bit system
 
+  // The network, while networkStarted.
+  std::unique_ptr<NetEx::CNetTransport> transport;
+  std::unique_ptr<CDownloader> downloader;
+  std::unique_ptr<CServerFailover> failover;
+  // The last licence text and manifest archive received.
+  std::string licenseText;
+  std::string manifestArchive;
+
+  // The message page.
+  int32_t messagePurpose = 0;
+  int32_t messageButtons = 0;
+  std::string messageText;
+  std::string messagePrefill;  // the edit field's text (server-URL question)
+  int32_t savedFailoverPurpose = 0;  // the failed step behind the server-URL question
+
   // Workers, started on demand by the update and install steps.
   std::unique_ptr<CWorkerThread> checker;
   std::unique_ptr<CWorkerThread> unpacker;
@@ -111,6 +171,8 @@ class CLogic : public IUnk {
   void Log(const std::string& text, bool lineEnd = true);
   void LogEmptyLine();
   void OnExit(uint64_t reason);
+  // init step for the modes that need a server; raises the fixed texts.
+  bool InitServerChoice();
   void StopWorker(std::unique_ptr<CWorkerThread>& worker);
   static int64_t MainWindowProc(CLogic* self, const platform::Message& message);
 

@@ -15,6 +15,7 @@
 #include "platform/message_loop.h"
 #include "platform/named_mutex.h"
 #include "platform/system_info.h"
+#include "support/built_resources.h"
 #include "support/platform_sandbox.h"
 
 extern char** environ;
@@ -23,12 +24,8 @@ namespace {
 
 using testing_support::ReadFileBytes;
 
-// Documents that make preinit succeed, with the log switched on.
-bool TestDocuments(CLogic& logic) {
-  logic.settings.regPath = "Software\\Studio\\Game";
-  logic.settings.logLauncher = true;
-  return true;
-}
+// The built documents, with the log switched on.
+bool TestDocuments(CLogic& logic) { return testing_support::LoadBuiltLauncherDocuments(logic); }
 
 // The one log file in `folder`, "" when there is none.
 std::string OnlyLog(const std::filesystem::path& folder, std::string* name = nullptr) {
@@ -144,9 +141,9 @@ TEST(EntryPoint, UninstallRunsOwnTheMutexUntilTheEnd) {
   EXPECT_TRUE(heldDuringRun);
   EXPECT_EQ(platform::NamedMutex::Open(name), nullptr);
   const std::string log = OnlyLog(sandbox.dir().path());
-  EXPECT_NE(log.find("g_rc = CLogic::rcUninstallFrom\r\nLauncher run mode: rmUninstaller\r\npLogic->init() succeed\r\n"),
-            std::string::npos)
-      << log;
+  const size_t mode = log.find("g_rc = CLogic::rcUninstallFrom\r\nLauncher run mode: rmUninstaller\r\n");
+  EXPECT_NE(mode, std::string::npos) << log;
+  EXPECT_NE(log.find("pLogic->init() succeed\r\n", mode), std::string::npos) << log;
   EXPECT_NE(log.find("Exit .. runThread\r\nPostQuitMessage(0)\r\nMsg cycle - finish\r\npLogic->run() succeed\r\n"),
             std::string::npos);
   EXPECT_NE(log.find("--- Uninit finished ---\r\n\r\npLogic->uninit() succeed\r\nLauncher finished\r\n"),
@@ -155,9 +152,15 @@ TEST(EntryPoint, UninstallRunsOwnTheMutexUntilTheEnd) {
 
 // Runs the real Launcher.exe in `folder`; its exit code, with its standard
 // error in `errors`.
-int RunLauncher(const std::filesystem::path& folder, const std::vector<std::string>& args, std::string& errors) {
+int RunLauncher(const std::filesystem::path& folder, const std::vector<std::string>& args, std::string& errors,
+                const std::string& image = std::string()) {
   const std::string exe = (folder / "Launcher.exe").string();
-  std::filesystem::copy_file(LAUNCHER_EXE_PATH, exe, std::filesystem::copy_options::overwrite_existing);
+  if (image.empty()) {
+    std::filesystem::copy_file(LAUNCHER_EXE_PATH, exe, std::filesystem::copy_options::overwrite_existing);
+  } else {
+    testing_support::WriteFileBytes(exe, image);
+    std::filesystem::permissions(exe, std::filesystem::perms::owner_all);
+  }
   const std::string errPath = (folder / "stderr.txt").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
@@ -176,10 +179,19 @@ int RunLauncher(const std::filesystem::path& folder, const std::vector<std::stri
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-TEST(LauncherProcess, WithoutEmbeddedConfigurationShowsThePreinitBox) {
+TEST(LauncherProcess, DamagedEmbeddedArchiveShowsThePreinitBox) {
   testing_support::PlatformSandbox sandbox;
+  // The resource archive as the build embedded it, damaged in its main
+  // header inside a copy of the launcher.
+  std::string image = ReadFileBytes(LAUNCHER_EXE_PATH);
+  const std::string archive =
+      ReadFileBytes(std::filesystem::path(LAUNCHER_EXE_PATH).parent_path() / "resources" / "resources.rar");
+  ASSERT_GT(archive.size(), 64u);
+  const size_t at = image.find(archive.substr(0, 64));
+  ASSERT_NE(at, std::string::npos);
+  image[at + 7] = static_cast<char>(image[at + 7] ^ 0x5A);
   std::string errors;
-  EXPECT_EQ(RunLauncher(sandbox.dir().path(), {}, errors), 0);
+  EXPECT_EQ(RunLauncher(sandbox.dir().path(), {}, errors, image), 0);
   EXPECT_EQ(errors, "Installer Error: g_pSystem->preinit\n");
   EXPECT_EQ(OnlyLog(sandbox.dir().path()), "");
   // The file carries its version record.

@@ -1,0 +1,172 @@
+// The controller's network side: starting and stopping the transport and
+// the downloader, the downloader's notifications and the failover's
+// requests back to the controller.
+#include <memory>
+
+#include "app/log_impl.h"
+#include "app/logic.h"
+#include "config/launcher_lang_table.h"
+#include "net/downloader.h"
+#include "net/net_transport.h"
+#include "platform/file_system.h"
+#include "platform/message_loop.h"
+
+namespace {
+
+constexpr uint32_t kNetworkStopMs = 5000;
+
+// The locale of the current language, for the maintenance page's time.
+std::string LocaleOf(const LanguageList& languages) {
+  for (const LanguageEntry& entry : languages.entries) {
+    if (entry.code == languages.currentCode) return entry.localeName;
+  }
+  return std::string();
+}
+
+}  // namespace
+
+bool CLogic::StartNetwork() {
+  if (networkStarted) return true;
+  auto newTransport = std::make_unique<NetEx::CNetTransport>();
+  if (!newTransport->Start(kNetworkStopMs)) {
+    Log("Net transport start .. failed");
+    return false;
+  }
+  NetEx::SessionSettings session;
+  session.agent = "Launcher";
+  if (!newTransport->OpenSession(session, kNetworkStopMs)) {
+    Log("Net transport session .. failed");
+    newTransport->Shutdown();
+    newTransport->stop(kNetworkStopMs);
+    return false;
+  }
+  if (settings.logHttp) {
+    NetEx::LogSettings logSettings;
+    logSettings.kind = 1;
+    logSettings.folder = platform::ParentPath(launcherPath);
+    if (!logSettings.folder.empty()) logSettings.folder += "/";
+    newTransport->SetLogSettings(logSettings);
+  }
+  auto newDownloader = std::make_unique<CDownloader>();
+  if (!newDownloader->Init(newTransport.get(), log, this, mainWindow) ||
+      !newDownloader->SetBaseURL(selector.Runtime().selectedURL)) {
+    Log("Downloader init .. failed");
+    newDownloader->Uninit(kNetworkStopMs);
+    newTransport->Shutdown();
+    newTransport->stop(kNetworkStopMs);
+    return false;
+  }
+  Log("Downloader successfully initialized");
+  newDownloader->SetLanguage(languages.currentCode);
+  transport = std::move(newTransport);
+  downloader = std::move(newDownloader);
+  failover = std::make_unique<CServerFailover>(selector, *downloader, *this, mainWindow, log);
+  failover->SetUserAgentLine(userAgentLine);
+  failover->SetLanguage(languages.currentCode, LocaleOf(languages));
+  networkStarted = true;
+
+  // The first request: a wizard install shows the licence terms first;
+  // every other run asks for the manifest at once.
+  if (runMode == rmInstall && !settings.singlePageMode) return downloader->DownloadLicense(licensePath);
+  return downloader->DownloadUpdateXml(settings.updatePath + manifestArchiveName);
+}
+
+void CLogic::StopNetwork() {
+  if (!networkStarted) return;
+  Log("Downloader uninit .. ", false);
+  const bool downloaderStopped = downloader->Uninit(kNetworkStopMs);
+  Log(downloaderStopped ? "OK" : "timed out");
+  Log("Net transport shutdown .. ", false);
+  transport->Shutdown();
+  const bool transportStopped = transport->stop(kNetworkStopMs);
+  Log(transportStopped ? "OK" : "timed out");
+  failover.reset();
+  if (transportStopped) {
+    downloader.reset();
+    transport.reset();
+  } else {
+    // The transport thread may still call into both: they stay alive for
+    // the rest of the process.
+    (void)downloader.release();
+    (void)transport.release();
+  }
+  networkStarted = false;
+}
+
+void CLogic::OnTimer(uint32_t id) {
+  if (closing) return;
+  if (failover && failover->OnTimer(id)) platform::KillTimer(mainWindow, id);
+}
+
+// Downloader notifications.
+
+void CLogic::cudFileReceived(const CBuffer& body) {
+  if (failover) failover->OnCudReceived(body);
+}
+
+void CLogic::kbFilePartReceived(int64_t, int64_t) {}
+
+void CLogic::kbFileReceived(const CBuffer&) {}
+
+void CLogic::licenseReceived(const CBuffer& body) {
+  if (failover) failover->OnDownloadSucceeded();
+  Log("License Ready");
+  licenseText.assign(body.View());
+  if (runMode == rmInstall && !settings.singlePageMode && downloader) {
+    downloader->DownloadUpdateXml(settings.updatePath + manifestArchiveName);
+  }
+}
+
+void CLogic::updateXmlReceived(const CBuffer& body) {
+  if (failover) failover->OnDownloadSucceeded();
+  manifestArchive.assign(body.View());
+}
+
+void CLogic::filePartReceived(const DownloadPart& part, bool) {
+  if (failover && part.size > 0) {
+    failover->OnDownloadSucceeded();
+    failover->OnPartReceived();
+  }
+}
+
+void CLogic::updateProgress(uint64_t, bool) {}
+
+void CLogic::netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) {
+  if (!failover) return;
+  const std::string requestName =
+      type == eDownloadKind_UpdateXml ? settings.updatePath + manifestArchiveName : std::string();
+  failover->OnNetError(type, errorCode, httpStatus, answer, requestName);
+}
+
+// Failover requests.
+
+void CLogic::RepeatDownload(int32_t purpose) {
+  if (!downloader) return;
+  switch (purpose) {
+    case eFailoverPurpose_License:
+      downloader->DownloadLicense(licensePath);
+      break;
+    case eFailoverPurpose_Manifest:
+      downloader->DownloadUpdateXml(settings.updatePath + manifestArchiveName);
+      break;
+    default:
+      break;
+  }
+}
+
+std::string CLogic::LanguageString(int32_t number) { return GetString(number); }
+
+void CLogic::AskForServerUrl(const std::string& errorText, int32_t purpose, const std::string& prefill) {
+  savedFailoverPurpose = purpose;
+  messagePrefill = prefill;
+  ShowMessagePage(errorText, 2, 0, false, 1);
+}
+
+void CLogic::ShowNetworkError(const std::string& errorText, int32_t purpose) {
+  ShowMessagePage(errorText, purpose, 5, true, 0);
+}
+
+void CLogic::CancelForNoServer() {
+  selector.RejectCustomURL();
+  Quit();
+}

@@ -1,0 +1,131 @@
+// The controller's network: started on the selected server, the first
+// request by run mode, the failover driven by the controller's timers, and
+// the stop in uninit.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "app/log_impl.h"
+#include "app/logic.h"
+#include "platform/local_time.h"
+#include "platform/message_loop.h"
+#include "support/built_resources.h"
+#include "support/local_server.h"
+#include "support/platform_sandbox.h"
+
+namespace {
+
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class LogicNetworkTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_log.Open((m_sandbox.dir() / "run.log").c_str()));
+    m_log.SetUtf8(true);
+    m_content = m_sandbox.dir() / "content";
+  }
+
+  // A controller for an install run whose client update data lists
+  // `servers`; init has run.
+  std::unique_ptr<CLogic> InstallLogic(const std::vector<std::string>& servers) {
+    auto logic = std::make_unique<CLogic>([servers](CLogic& l) {
+      if (!testing_support::LoadBuiltLauncherDocuments(l)) return false;
+      tinyxml2::XMLElement* login =
+          l.configDocument.RootElement()->FirstChildElement("ClientUpdateData")->FirstChildElement("Face")->FirstChildElement(
+              "LoginURLs");
+      login->DeleteChildren();
+      for (const std::string& url : servers) login->InsertNewChildElement("URL")->SetText(url.c_str());
+      return true;
+    });
+    logic->log = &m_log;
+    logic->launcherPath = (m_sandbox.dir() / "Launcher.exe").string();
+    EXPECT_TRUE(logic->preinit());
+    EXPECT_TRUE(logic->init(0, ""));
+    EXPECT_EQ(logic->runMode, rmInstall);
+    return logic;
+  }
+
+  // The manifest archive as the server publishes it.
+  std::string PublishManifest(const CLogic& logic) {
+    const std::string bytes = "update.rxml of this test";
+    WriteFileBytes(m_content / logic.settings.updatePath.substr(1) / "update.rxml", bytes);
+    return bytes;
+  }
+
+  // Serves the controller's window until `done` or 30 s.
+  static bool Pump(CLogic& logic, const std::function<bool()>& done) {
+    constexpr uint32_t kTick = 0x7E57;
+    const uint64_t deadline = platform::TickCountMs() + 30000;
+    platform::SetTimer(logic.MainWindow(), kTick, 20);
+    platform::Message m;
+    while (!done() && platform::TickCountMs() < deadline) {
+      if (!platform::GetMessage(m)) continue;
+      if (m.message == platform::WM_TIMER && m.wParam == kTick) continue;
+      platform::DispatchMessage(m);
+    }
+    platform::KillTimer(logic.MainWindow(), kTick);
+    return done();
+  }
+
+  std::string Log() const { return ReadFileBytes(m_sandbox.dir() / "run.log"); }
+
+  testing_support::PlatformSandbox m_sandbox;
+  CLogImplW m_log;
+  std::filesystem::path m_content;
+};
+
+TEST_F(LogicNetworkTest, InstallRunFetchesTheManifestAndStopsTheNetworkInUninit) {
+  testing_support::LocalServer server(m_content);
+  ASSERT_TRUE(server.ok()) << server.error();
+  auto logic = InstallLogic({server.BaseUrl()});
+  const std::string published = PublishManifest(*logic);
+  ASSERT_TRUE(logic->StartNetwork());
+  EXPECT_TRUE(logic->networkStarted);
+  ASSERT_TRUE(Pump(*logic, [&] { return !logic->manifestArchive.empty(); })) << Log();
+  EXPECT_EQ(logic->manifestArchive, published);
+  // Asked for at once (single-page theme), with a cache-breaking query.
+  const auto requests = server.Requests();
+  ASSERT_EQ(requests.size(), 1u);
+  EXPECT_EQ(requests[0].path(), logic->settings.updatePath + "update.rxml");
+  EXPECT_FALSE(requests[0].query().empty());
+
+  logic->uninit();
+  EXPECT_FALSE(logic->networkStarted);
+  const std::string log = Log();
+  EXPECT_NE(log.find("Downloader successfully initialized\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Downloader uninit .. OK\r\nNet transport shutdown .. OK\r\n"), std::string::npos) << log;
+}
+
+TEST_F(LogicNetworkTest, MaintenanceOnTheFirstServerMovesToTheNext) {
+  WriteFileBytes(m_sandbox.dir() / "503.html", "<html><body>down for maintenance</body></html>");
+  testing_support::LocalServer down(m_content,
+                                    {"--maintenance", "prefix=/,status=503,body=" + (m_sandbox.dir() / "503.html").string()});
+  testing_support::LocalServer up(m_content);
+  ASSERT_TRUE(down.ok() && up.ok());
+  auto logic = InstallLogic({down.BaseUrl(), up.BaseUrl()});
+  const std::string published = PublishManifest(*logic);
+  ASSERT_TRUE(logic->StartNetwork());
+  ASSERT_TRUE(Pump(*logic, [&] { return !logic->manifestArchive.empty(); })) << Log();
+  EXPECT_EQ(logic->manifestArchive, published);
+  EXPECT_EQ(down.Requests().size(), 1u);  // a 503 is not asked again
+  EXPECT_EQ(up.Requests().size(), 1u);
+  const std::string log = Log();
+  EXPECT_NE(log.find("attempts run out"), std::string::npos) << log;
+  logic->uninit();
+  // The server that answered is the one a later run starts with.
+  EXPECT_EQ(logic->selector.Runtime().selectedURL, up.BaseUrl());
+}
+
+TEST_F(LogicNetworkTest, NoServerAnsweringEndsOnTheErrorPage) {
+  auto logic = InstallLogic({testing_support::kUnservedUrl});
+  ASSERT_TRUE(logic->StartNetwork());
+  // Six refused attempts a second apart, then the data-update URL (also
+  // refused), then the network error page with Retry and Cancel.
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
+  EXPECT_EQ(logic->messagePurpose, eFailoverPurpose_Manifest);
+  EXPECT_FALSE(logic->messageText.empty());
+  logic->uninit();
+}
+
+}  // namespace
