@@ -116,9 +116,11 @@ set_source_files_properties(${RES_OUT}/embedded_resources.cc PROPERTIES
 target_sources(launcher PRIVATE ${RES_OUT}/embedded_resources.cc)
 
 if(TARGET launcher_tests)
-  # Tests stamp real launchers and read the built archive back.
-  add_dependencies(launcher_tests launcher_stamp)
+  # Tests stamp real launchers, draw the theme's atlases again and read the
+  # built archive back.
+  add_dependencies(launcher_tests launcher_stamp theme_art)
   target_compile_definitions(launcher_tests PRIVATE
     LAUNCHER_STAMP_PATH="$<TARGET_FILE:launcher_stamp>"
+    LAUNCHER_THEME_ART_PATH="$<TARGET_FILE:theme_art>"
     LAUNCHER_RESOURCE_ARCHIVE="${RES_OUT}/resources.rar")
 endif()

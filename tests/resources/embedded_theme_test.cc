@@ -13,6 +13,7 @@
 
 #include "config/resource_archive.h"
 #include "config/xml_readers.h"
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -184,7 +185,7 @@ bool LoadAtlas(const std::string& name, CutAtlas& atlas) {
   return true;
 }
 
-TEST(EmbeddedTheme, EveryAtlasCutsIntoItsPieceLayout) {
+TEST(KvxmThemeAtlases, EveryAtlasCutsIntoItsPieceLayout) {
   for (const AtlasCase& c : AtlasCases()) {
     SCOPED_TRACE(c.name);
     CutAtlas atlas;
@@ -210,6 +211,21 @@ TEST(EmbeddedTheme, EveryAtlasCutsIntoItsPieceLayout) {
   }
 }
 
+// The generator draws the same bytes on every run (nothing left to chance
+// or to uninitialised memory), so the packed atlases are reproducible.
+TEST(KvxmThemeAtlases, GeneratorRedrawsThePackedAtlasesByteForByte) {
+  testing_support::TempDir folder;
+  ASSERT_EQ(testing_support::RunProcess({LAUNCHER_THEME_ART_PATH, folder.path().string()}), 0);
+  std::string packed;
+  for (const AtlasCase& c : AtlasCases()) {
+    std::string relative = c.name;
+    std::replace(relative.begin(), relative.end(), '\\', '/');
+    ASSERT_TRUE(BuiltArchive().Get(kThemeFolder + std::string(c.name), packed)) << c.name;
+    EXPECT_EQ(testing_support::ReadFileBytes(folder / relative), packed) << c.name;
+  }
+  EXPECT_EQ(testing_support::RunProcess({LAUNCHER_THEME_ART_PATH}), 1);  // no folder: usage
+}
+
 // Pixels of piece `index` as one list (for comparing states).
 std::vector<uint32_t> PiecePixels(const CutAtlas& atlas, size_t index) {
   const Piece& piece = atlas.pieces[index];
@@ -227,7 +243,7 @@ bool AllAlpha(const CutAtlas& atlas, size_t index, bool (*test)(uint32_t alpha))
   return true;
 }
 
-TEST(EmbeddedTheme, TransparentPiecesStillCutAndTheLinkStaysClickable) {
+TEST(KvxmThemeAtlases, TransparentPiecesStillCutAndTheLinkStaysClickable) {
   CutAtlas flags;
   ASSERT_TRUE(LoadAtlas("combobox\\flagsMain.png", flags));
   ASSERT_EQ(flags.pieces.size(), 7u);
@@ -251,7 +267,7 @@ TEST(EmbeddedTheme, TransparentPiecesStillCutAndTheLinkStaysClickable) {
 
 // Each state of a skin looks different from the others, and the Install
 // button's accent differs from the plain buttons.
-TEST(EmbeddedTheme, StatesOfASkinDiffer) {
+TEST(KvxmThemeAtlases, StatesOfASkinDiffer) {
   struct StateCase {
     const char* name;
     size_t piecesPerState;
@@ -323,7 +339,7 @@ const std::set<std::string>& ControlElements() {
   return names;
 }
 
-class ThemeDocument : public ::testing::Test {
+class KvxmThemeDocument : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string bytes;
@@ -357,7 +373,7 @@ class ThemeDocument : public ::testing::Test {
   const tinyxml2::XMLElement* m_root = nullptr;
 };
 
-TEST_F(ThemeDocument, ProfilesNameEarlierProfilesAndPackedFiles) {
+TEST_F(KvxmThemeDocument, ProfilesNameEarlierProfilesAndPackedFiles) {
   const auto* common = m_root->FirstChildElement("common");
   ASSERT_NE(common, nullptr);
   bool singlePage = false;
@@ -390,7 +406,7 @@ TEST_F(ThemeDocument, ProfilesNameEarlierProfilesAndPackedFiles) {
 
 // The four pages of the single-page flow, in order, with their controls in
 // document order (children after their container).
-TEST_F(ThemeDocument, FourFormsInPageOrderWithKnownControls) {
+TEST_F(KvxmThemeDocument, FourFormsInPageOrderWithKnownControls) {
   std::set<std::string> profiles;
   for (const auto* p = m_root->FirstChildElement("profiles")->FirstChildElement(); p; p = p->NextSiblingElement()) {
     profiles.insert(p->Name());
