@@ -257,8 +257,16 @@ void CTextLayout::Build(std::string_view utf8) {
       line.kept = shownEnd;
       width = run.Width(line.begin, shownEnd);
     } else {
-      width = run.Width(line.begin,
-                        m_format.measureTrailingBlanks ? line.end : contentEnd(line.begin, line.end));
+      width = run.Width(line.begin, contentEnd(line.begin, line.end));
+      // Trailing blanks hang past the edge of a wrapping or trimming box
+      // (they never cause a break or an ellipsis); measured, they count
+      // only up to it.
+      if (m_format.measureTrailingBlanks) {
+        std::int64_t withBlanks = run.Width(line.begin, line.end);
+        if (m_format.overflow != TextOverflow::kClip && limit >= 0)
+          withBlanks = std::min(withBlanks, std::max(width, limit));
+        width = std::max(width, withBlanks);
+      }
     }
     for (std::size_t k = line.begin; k < shownEnd; ++k) {
       const std::uint32_t glyph = run.Glyph(k);

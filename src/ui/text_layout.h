@@ -53,7 +53,8 @@ struct TextFormat {
   TextVerticalAlign verticalAlign = TextVerticalAlign::kTop;
   TextOverflow overflow = TextOverflow::kWrap;
   // Blanks at the end of a line count in its width (and so in alignment and
-  // measuring); by default they are ignored.
+  // measuring), when wrapping or trimming only up to the box width; by
+  // default they are ignored.
   bool measureTrailingBlanks = false;
   // Draw cuts glyphs off at the box (where it has a limit).
   bool clipToBox = true;

@@ -344,3 +344,79 @@ TEST_F(TextLayoutTest, LineExtentsMatchWhereTheLayoutDrawsGlyphs) {
 
 }  // namespace
 }  // namespace ui
+
+namespace ui {
+namespace {
+
+// Random texts of words, blanks, line breaks, Cyrillic, Greek, controls and
+// broken UTF-8: lines cover the text in order, fit their box (a single
+// character may stand out when wrapping), and every layout draws safely.
+TEST_F(TextLayoutTest, RandomTextsKeepTheLayoutRules) {
+  SKIP_WITHOUT_FONT();
+  static const char* const kPieces[] = {"word", "Wide", "i",  " ",    "  ",   "\t",   "\n",
+                                        "\r\n", "\r",   "Ж",  "λόγος", "\xC2\xA0", "\x01", "\xFF",
+                                        "\xE2\x82", "\xF0\x9F\x98\x80", "…"};
+  std::uint32_t seed = 12345;
+  const auto next = [&seed](std::uint32_t bound) {
+    seed = seed * 1664525u + 1013904223u;
+    return (seed >> 8) % bound;
+  };
+  const auto withoutBreaks = [](const std::string& text) {
+    std::string out;
+    for (char c : text)
+      if (c != '\n' && c != '\r') out += c;
+    return out;
+  };
+  Canvas canvas(120, 60);
+  for (int round = 0; round < 300; ++round) {
+    std::string text;
+    const std::uint32_t pieces = next(24);
+    for (std::uint32_t i = 0; i < pieces; ++i) text += kPieces[next(std::size(kPieces))];
+    const double width = 1 + next(150);
+    for (const TextOverflow overflow : {TextOverflow::kWrap, TextOverflow::kClip, TextOverflow::kEllipsis}) {
+      TextFormat format;
+      format.overflow = overflow;
+      format.align = static_cast<TextAlign>(next(3));
+      format.measureTrailingBlanks = next(2) == 1;
+      const CTextLayout layout(m_font, text, width, 40, format);
+      SCOPED_TRACE(::testing::Message() << "round " << round << " mode " << static_cast<int>(overflow)
+                                        << " width " << width);
+      EXPECT_EQ(layout.Lines().size() * static_cast<double>(m_font->LineHeight()), layout.Size().height);
+      std::string joined;
+      size_t previousEnd = 0;
+      for (size_t i = 0; i < layout.Lines().size(); ++i) {
+        const CTextLayout::Line& line = layout.Lines()[i];
+        ASSERT_LE(previousEnd, line.byteBegin);
+        ASSERT_LE(line.byteBegin, line.byteEnd);
+        ASSERT_LE(line.byteEnd, text.size());
+        previousEnd = line.byteEnd;
+        const std::string shown = LineText(layout, i);
+        joined += shown;
+        if (overflow == TextOverflow::kEllipsis) {
+          EXPECT_LE(line.width, width);
+        } else if (overflow == TextOverflow::kWrap && line.width > width) {
+          const CLineExtents characters(m_font, shown);
+          size_t visible = characters.Count();
+          while (visible > 0 && (shown[characters.ByteOffset(visible - 1)] == ' ' ||
+                                 shown[characters.ByteOffset(visible - 1)] == '\t'))
+            --visible;
+          EXPECT_EQ(1u, visible) << shown;
+        }
+      }
+      if (overflow != TextOverflow::kEllipsis) {
+        EXPECT_EQ(withoutBreaks(text), joined);
+      }
+      canvas.Clear();
+      layout.Draw(canvas.cr(), 3.5, 2, kRed);
+    }
+    const CLineExtents extents(m_font, text);
+    ASSERT_EQ(text.size(), extents.ByteOffset(extents.Count()));
+    for (size_t i = 0; i < extents.Count(); ++i) {
+      EXPECT_LT(extents.ByteOffset(i), extents.ByteOffset(i + 1));
+      EXPECT_LE(extents.Left(i), extents.Left(i + 1));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ui
