@@ -79,6 +79,7 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
     return 1;
   }
   logic->launcherPath = environment.launcherPath.empty() ? platform::OwnExecutablePath() : environment.launcherPath;
+  logic->terminationFd = environment.terminationFd;
   const bool preinitOk = logic->preinit();
 
   CLogImplW log;

@@ -12,6 +12,9 @@ struct EntryEnvironment {
   CLogic::DocumentSource documents;
   // Full path of the launcher file; empty: the running executable.
   std::string launcherPath;
+  // Readable when the process is asked to end (platform/termination_signals.h);
+  // -1: none.
+  int terminationFd = -1;
 };
 
 // `commandLine` is the text without the program name.

@@ -14,6 +14,7 @@
 #include "platform/file_version.h"
 #include "platform/message_loop.h"
 #include "platform/settings_store.h"
+#include "platform/termination_signals.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>
@@ -185,6 +186,12 @@ bool CLogic::run() {
 
 void CLogic::RunMessageLoop() {
   Log("Msg cycle - start");
+  // Asked to end from outside: leave the loop as the window's close would.
+  if (terminationFd >= 0) {
+    platform::WatchDescriptor(terminationFd, [this] {
+      if (platform::TakeTerminationSignal(terminationFd) && !quitRequested) Quit();
+    });
+  }
   platform::Message message;
   while (!quitRequested && platform::GetMessage(message)) {
     if (message.message == platform::WM_COMMAND && message.wParam == kMenuExit) {
@@ -197,6 +204,7 @@ void CLogic::RunMessageLoop() {
     }
     platform::DispatchMessage(message);
   }
+  if (terminationFd >= 0) platform::UnwatchDescriptor(terminationFd);
   Log("Msg cycle - finish");
 }
 

@@ -125,6 +125,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::string commandArgument;
   std::string clientFolder;
   std::string launcherPath;  // full name of the running file
+  int terminationFd = -1;    // readable when the process is asked to end
   platform::WindowHandle requesterWindow = 0;
   bool debugMode = false;
   int32_t pageVariant = 0;

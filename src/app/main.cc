@@ -8,10 +8,14 @@
 #include "app/command_line.h"
 #include "app/entry_point.h"
 #include "app/thread.h"
+#include "platform/termination_signals.h"
 
 int main(int argc, char** argv) {
+  // Before any thread starts, so that every thread keeps them blocked.
+  EntryEnvironment environment;
+  environment.terminationFd = platform::BlockTerminationSignals();
   const std::vector<std::string> args(argv + 1, argv + argc);
-  const int code = LauncherEntry(BuildCommandLine(args));
+  const int code = LauncherEntry(BuildCommandLine(args), environment);
   if (CThread::AbandonedCount() > 0) {
     // A worker that would not stop may still run: end without running
     // destructors under its feet.

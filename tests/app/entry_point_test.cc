@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -14,9 +15,11 @@
 #include "platform/file_version.h"
 #include "platform/message_loop.h"
 #include "platform/named_mutex.h"
+#include "platform/process.h"
 #include "platform/system_info.h"
 #include "support/built_resources.h"
 #include "support/platform_sandbox.h"
+#include "support/run_process.h"
 
 extern char** environ;
 
@@ -196,6 +199,30 @@ TEST(LauncherProcess, DamagedEmbeddedArchiveShowsThePreinitBox) {
   EXPECT_EQ(OnlyLog(sandbox.dir().path()), "");
   // The file carries its version record.
   EXPECT_EQ(platform::ReadFileVersion((sandbox.dir() / "Launcher.exe").string()), platform::BuiltFileVersion());
+}
+
+TEST(LauncherProcess, TerminationSignalEndsTheRunCleanly) {
+  testing_support::PlatformSandbox sandbox;
+  const std::string exe = (sandbox.dir() / "Launcher.exe").string();
+  ASSERT_EQ(testing_support::RunProcess(
+                {LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, exe, "--server-url", testing_support::kUnservedUrl}),
+            0);
+  const int pid = platform::StartProcess({exe}, sandbox.dir().path().string());
+  ASSERT_NE(pid, 0);
+  std::string log;
+  for (int i = 0; i < 400 && log.find("Msg cycle - start") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (const auto& entry : std::filesystem::directory_iterator(sandbox.dir().path())) {
+      if (entry.path().extension() == ".log") log = ReadFileBytes(entry.path());
+    }
+  }
+  ASSERT_NE(log.find("Msg cycle - start"), std::string::npos) << log;
+  ASSERT_EQ(kill(pid, SIGTERM), 0);
+  EXPECT_EQ(platform::WaitForProcess(pid, 20000), std::optional<int>(0));
+  log = OnlyLog(sandbox.dir().path());
+  EXPECT_NE(log.find("PostQuitMessage(0)\r\nMsg cycle - finish\r\npLogic->run() succeed\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Net transport shutdown .. OK\r\n"), std::string::npos) << log;
+  EXPECT_NE(log.find("Launcher finished\r\n"), std::string::npos) << log;
 }
 
 TEST(LauncherProcess, AssistantWithoutOneNumberEndsAtOnce) {
