@@ -77,6 +77,8 @@ class ComboBoxCtrlTest : public testing::Test {
     ASSERT_TRUE(box.SetProfile(&boxProfile, nullptr));
   }
 
+  void TearDown() override { SetDpiFactor(1.0); }
+
   void AddLanguages(int count) {
     static const char* const kNames[] = {"English", "Deutsch", "Fran\xC3\xA7" "ais", "Espa\xC3\xB1ol",
                                          "Polski", "Italiano", "Portugu\xC3\xAAs", "T\xC3\xBCrk\xC3\xA7" "e"};
@@ -268,6 +270,17 @@ TEST_F(ComboBoxCtrlTest, NoItemsOrSelectionOutOfRangeIsSafe) {
   box.OnLButtonUp(Centre(box.ScreenRect()));  // a click on the box closes it
   EXPECT_FALSE(box.IsOpen());
   EXPECT_EQ(box.SelectedIndex(), 7);
+}
+
+TEST_F(ComboBoxCtrlTest, ListGeometryScalesWithTheDpiFactor) {
+  SetDpiFactor(1.25);
+  box.Relayout();
+  AddLanguages(3);
+  box.SetOpen(true);
+  EXPECT_EQ(box.ScreenRect(), (GuiRect{327, 66, 185, 45}));
+  EXPECT_EQ(box.ListRect(), (GuiRect{325, 104, 190, 142}));
+  EXPECT_EQ(box.ItemRect(0), (GuiRect{332, 119, 176, 35}));
+  EXPECT_EQ(box.ItemRect(2), (GuiRect{332, 189, 176, 35}));
 }
 
 }  // namespace

@@ -63,6 +63,8 @@ class EditCtrlTest : public testing::Test {
     edit.visible = true;
   }
 
+  void TearDown() override { SetDpiFactor(1.0); }
+
   void Type(std::u32string_view chars) {
     for (char32_t c : chars) edit.OnChar(c, 0);
   }
@@ -109,6 +111,16 @@ TEST_F(EditCtrlTest, TextAreaAndStateSkins) {
   Canvas hidden(240, 60);
   edit.PaintAt(hidden.Cr(), 100);
   EXPECT_EQ(hidden.CountOpaque({0, 0, 240, 60}), 0);
+}
+
+TEST_F(EditCtrlTest, TextAreaFollowsTheDpiFactor) {
+  SetDpiFactor(1.25);
+  edit.Relayout();
+  EXPECT_EQ(edit.ScreenRect(), (GuiRect{12, 12, 250, 45}));
+  EXPECT_DOUBLE_EQ(edit.TextArea().x, 7.5);
+  EXPECT_DOUBLE_EQ(edit.TextArea().y, 2.5);
+  EXPECT_DOUBLE_EQ(edit.TextArea().width, 250 - 16.25);
+  EXPECT_DOUBLE_EQ(edit.TextArea().height, 45 - 10);
 }
 
 TEST_F(EditCtrlTest, CaretBlinksInTheSecondHalfOfEachSecondAtTheCaretPosition) {

@@ -97,7 +97,19 @@ TEST_F(TextLinesCtrlTest, WheelReachesTheDisabledTextAreaThroughItsScrollArea) {
   EXPECT_EQ(area.ContentOffset(), 73 - lines->screenHeight);
   EXPECT_EQ(area.ThumbRect().y + area.ThumbRect().height, 193);
 
+  // Dragging the thumb back to the top of the track scrolls back with it.
+  const GuiRect thumb = area.ThumbRect();
+  EXPECT_EQ(area.ControlAt({thumb.x + 2, thumb.y + 2}), &area);
+  area.OnLButtonDown({thumb.x + 2, thumb.y + 2});
+  area.OnMouseMove({thumb.x + 2, thumb.y + 2 - thumb.y + 120});
+  EXPECT_EQ(area.ThumbRect().y, 120);
+  EXPECT_EQ(area.ContentOffset(), 0);
+  EXPECT_EQ(lines->screenY, 120);
+  area.OnLButtonUp({thumb.x + 2, 120});
+
   // New text (a language switch): measured again, back at the top.
+  target->OnWheel(-120);
+  ASSERT_EQ(area.ContentOffset(), -5);
   SetText(std::string(kLongText) + " " + kLongText);
   EXPECT_EQ(area.ContentOffset(), 0);
   EXPECT_EQ(area.ThumbRect().y, 120);

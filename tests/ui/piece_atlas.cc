@@ -116,14 +116,24 @@ void Canvas::Clear() {
   cairo_restore(m_cr);
 }
 
-ArgbColor Canvas::At(int x, int y) const {
-  cairo_surface_flush(m_surface);
-  const int width = cairo_image_surface_get_width(m_surface);
-  const int height = cairo_image_surface_get_height(m_surface);
+ArgbColor Canvas::At(int x, int y) const { return SurfacePixel(m_surface, x, y); }
+
+int CountPixels(cairo_surface_t* surface, const ui::GuiRect& rect, const std::function<bool(ArgbColor)>& match) {
+  int n = 0;
+  for (int y = rect.y; y < rect.y + rect.height; ++y) {
+    for (int x = rect.x; x < rect.x + rect.width; ++x) n += match(SurfacePixel(surface, x, y)) ? 1 : 0;
+  }
+  return n;
+}
+
+ArgbColor SurfacePixel(cairo_surface_t* surface, int x, int y) {
+  cairo_surface_flush(surface);
+  const int width = cairo_image_surface_get_width(surface);
+  const int height = cairo_image_surface_get_height(surface);
   if (x < 0 || y < 0 || x >= width || y >= height) return 0;
-  const unsigned char* data = cairo_image_surface_get_data(m_surface);
+  const unsigned char* data = cairo_image_surface_get_data(surface);
   uint32_t pixel;
-  std::memcpy(&pixel, data + static_cast<size_t>(y) * cairo_image_surface_get_stride(m_surface) + x * 4, 4);
+  std::memcpy(&pixel, data + static_cast<size_t>(y) * cairo_image_surface_get_stride(surface) + x * 4, 4);
   const uint32_t a = pixel >> 24;
   if (a == 0) return 0;
   auto unpremultiply = [a](uint32_t v) { return static_cast<uint8_t>(std::min<uint32_t>(255, (v * 255 + a / 2) / a)); };

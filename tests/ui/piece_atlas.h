@@ -43,6 +43,11 @@ ui::FontPtr TestFont(int pixelSize);
 void SetFonts(ui::ThemeProfile& profile, int pixelSize, ui::ArgbColor normal, ui::ArgbColor hover,
               ui::ArgbColor pressed, ui::ArgbColor disabled);
 
+// Straight ARGB of a pixel of any ARGB32 image surface (0 outside).
+ui::ArgbColor SurfacePixel(cairo_surface_t* surface, int x, int y);
+// Pixels of `rect` in `surface` that satisfy `match`.
+int CountPixels(cairo_surface_t* surface, const ui::GuiRect& rect, const std::function<bool(ui::ArgbColor)>& match);
+
 // A transparent ARGB32 image surface with a context on it.
 class Canvas {
  public:
