@@ -2,7 +2,9 @@
 // message page's server address). A nine-piece skin per state (normal,
 // hover, focused), the text clipped to the text area inside "textBorder",
 // a selection drawn in "colorSelection", a blinking caret, mouse and key
-// editing and copy, cut and paste through a clipboard.
+// editing and copy, cut and paste through a clipboard. It holds one line:
+// control characters (line breaks, tabs) from typing or pasting are left
+// out, and text beyond the length limit is cut off.
 //
 // Threading: window (main) thread only; nothing blocks. Ownership: the
 // clipboard is borrowed (the process clipboard by default). Errors: a field
