@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
+#include <utility>
 #include <mutex>
 #include <unordered_map>
 #include <vector>
@@ -184,6 +186,50 @@ FontFamilyPtr CGuiFontFamily::FromSystem(std::string_view familyName, bool bold,
   return Make(std::move(bytes), index, error);
 }
 
+FontFamilyPtr CGuiFontFamily::FromSystemForCharacter(char32_t codePoint, bool bold, bool italic) {
+  if (!FontconfigReady() || codePoint > 0x10FFFF) return nullptr;
+  FcPatternPtr pattern(FcPatternCreate());
+  FcCharSet* wanted = FcCharSetCreate();
+  if (!pattern || wanted == nullptr) {
+    if (wanted != nullptr) FcCharSetDestroy(wanted);
+    return nullptr;
+  }
+  FcCharSetAddChar(wanted, static_cast<FcChar32>(codePoint));
+  FcPatternAddCharSet(pattern.get(), FC_CHARSET, wanted);
+  FcCharSetDestroy(wanted);
+  FcPatternAddString(pattern.get(), FC_FAMILY, reinterpret_cast<const FcChar8*>("sans-serif"));
+  FcPatternAddInteger(pattern.get(), FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern.get(), FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern.get(), FC_SCALABLE, FcTrue);
+  if (FcConfigSubstitute(nullptr, pattern.get(), FcMatchPattern) != FcTrue) return nullptr;
+  FcDefaultSubstitute(pattern.get());
+  FcResult result = FcResultNoMatch;
+  FcPatternPtr match(FcFontMatch(nullptr, pattern.get(), &result));
+  if (!match || result != FcResultMatch) return nullptr;
+  // fontconfig answers with its best font even when none has the character.
+  FcCharSet* has = nullptr;
+  if (FcPatternGetCharSet(match.get(), FC_CHARSET, 0, &has) != FcResultMatch ||
+      FcCharSetHasChar(has, static_cast<FcChar32>(codePoint)) != FcTrue)
+    return nullptr;
+  FcChar8* file = nullptr;
+  if (FcPatternGetString(match.get(), FC_FILE, 0, &file) != FcResultMatch || file == nullptr)
+    return nullptr;
+  int index = 0;
+  if (FcPatternGetInteger(match.get(), FC_INDEX, 0, &index) != FcResultMatch) index = 0;
+
+  // One family per font file and face, kept for the process: a fallback
+  // file is read once however many fonts and characters need it.
+  static auto* const families = new std::map<std::pair<std::string, int>, FontFamilyPtr>;
+  auto key = std::make_pair(std::string(reinterpret_cast<const char*>(file)), index);
+  if (auto it = families->find(key); it != families->end()) return it->second;
+  std::string bytes;
+  FontFamilyPtr family;
+  std::string error;
+  if (ReadWholeFile(key.first, bytes)) family = Make(std::move(bytes), index, error);
+  (*families)[std::move(key)] = family;
+  return family;
+}
+
 // ---------------------------------------------------------------------------
 // CGuiFont
 
@@ -206,6 +252,9 @@ struct CGuiFont::Impl {
   // handed out stay valid as it grows.
   mutable std::unordered_map<std::uint64_t, CachedGlyph> glyphs;
   GlyphBitmap blank;
+  // Fonts of other families for characters this one lacks.
+  mutable std::unordered_map<char32_t, const CGuiFont*> fallbackByCharacter;
+  mutable std::map<const CGuiFontFamily*, FontPtr> fallbackFonts;
 
   std::uint32_t LookUp(char32_t codePoint) const {
     return FT_Get_Char_Index(face.get(), static_cast<FT_ULong>(codePoint));
@@ -253,6 +302,21 @@ std::uint32_t CGuiFont::GlyphIndex(char32_t codePoint) const {
   if (it == m_impl->otherGlyphs.end())
     it = m_impl->otherGlyphs.emplace(codePoint, m_impl->LookUp(codePoint)).first;
   return it->second;
+}
+
+const CGuiFont* CGuiFont::FallbackFor(char32_t codePoint) const {
+  if (GlyphIndex(codePoint) != 0) return nullptr;
+  auto it = m_impl->fallbackByCharacter.find(codePoint);
+  if (it != m_impl->fallbackByCharacter.end()) return it->second;
+  const CGuiFont* fallback = nullptr;
+  if (FontFamilyPtr family = CGuiFontFamily::FromSystemForCharacter(codePoint, m_boldStyle, m_italicStyle);
+      family && family.get() != m_family.get()) {
+    FontPtr& font = m_impl->fallbackFonts[family.get()];
+    if (!font) font = Create(family, m_pixelSize, m_boldStyle, m_italicStyle);
+    if (font && font->GlyphIndex(codePoint) != 0) fallback = font.get();
+  }
+  m_impl->fallbackByCharacter.emplace(codePoint, fallback);
+  return fallback;
 }
 
 std::int32_t CGuiFont::Advance(std::uint32_t glyphIndex) const {

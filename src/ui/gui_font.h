@@ -46,6 +46,11 @@ class CGuiFontFamily {
   static FontFamilyPtr FromSystem(std::string_view familyName, bool bold, bool italic,
                                   bool exactFamily);
 
+  // An installed font that has a glyph for `codePoint` (fontconfig's best
+  // sans-serif match carrying it), in the style asked for. Families are
+  // shared process-wide by file. Null when no installed font has it.
+  static FontFamilyPtr FromSystemForCharacter(char32_t codePoint, bool bold, bool italic);
+
   // The face's family name as the font file states it.
   const std::string& FamilyName() const { return m_familyName; }
   // Whether the face itself is bold / italic; a font asked for a style the
@@ -106,6 +111,11 @@ class CGuiFont {
   // Glyph index of a code point; 0 (the missing glyph) when the face has none.
   std::uint32_t GlyphIndex(char32_t codePoint) const;
   bool HasGlyph(char32_t codePoint) const { return GlyphIndex(codePoint) != 0; }
+  // For a character this font lacks: a font of the same pixel size and
+  // style from an installed family that has it (FromSystemForCharacter),
+  // looked up once per character and owned by this font. Null when the
+  // font has the character itself or no installed font has it.
+  const CGuiFont* FallbackFor(char32_t codePoint) const;
   // Advance of a glyph in 1/64 pixel (unhinted, synthetic bold included).
   std::int32_t Advance(std::uint32_t glyphIndex) const;
   // Kerning between two glyphs in 1/64 pixel (0 when the face has no

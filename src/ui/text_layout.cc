@@ -73,10 +73,21 @@ void DecodeUtf8(std::string_view text, std::vector<DecodedChar>& out) {
 bool IsBlank(char32_t c) { return c == U' ' || c == U'\t'; }
 bool IsLineBreak(char32_t c) { return c == U'\n' || c == U'\r'; }
 
-std::uint32_t GlyphFor(const CGuiFont& font, char32_t c) {
+struct FontGlyph {
+  const CGuiFont* font = nullptr;
+  std::uint32_t glyph = kNoGlyph;
+};
+
+// The glyph that shows a character: the font's own, a fallback font's, or
+// the font's missing-glyph box; none for control characters.
+FontGlyph GlyphFor(const CGuiFont& font, char32_t c) {
   if (c == U'\t') c = U' ';
-  if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return kNoGlyph;
-  return font.GlyphIndex(c);
+  if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return {&font, kNoGlyph};
+  const std::uint32_t glyph = font.GlyphIndex(c);
+  if (glyph == 0) {
+    if (const CGuiFont* fallback = font.FallbackFor(c)) return {fallback, fallback->GlyphIndex(c)};
+  }
+  return {&font, glyph};
 }
 
 // Glyphs and pen arithmetic of a decoded text. pen(a, k), the left edge of
@@ -90,17 +101,17 @@ class GlyphRun {
     m_kern.assign(n + 1, 0);
     m_sum.assign(n + 1, 0);
     for (std::size_t k = 0; k < n; ++k) {
-      const std::uint32_t glyph = GlyphFor(font, chars[k].code);
-      m_glyphs[k] = glyph;
-      const std::int64_t advance = glyph == kNoGlyph ? 0 : font.Advance(glyph);
-      if (k > 0 && glyph != kNoGlyph && m_glyphs[k - 1] != kNoGlyph &&
-          !IsLineBreak(chars[k - 1].code))
-        m_kern[k] = font.Kerning(m_glyphs[k - 1], glyph);
+      const FontGlyph shown = GlyphFor(font, chars[k].code);
+      m_glyphs[k] = shown;
+      const std::int64_t advance = shown.glyph == kNoGlyph ? 0 : shown.font->Advance(shown.glyph);
+      if (k > 0 && shown.glyph != kNoGlyph && m_glyphs[k - 1].glyph != kNoGlyph &&
+          m_glyphs[k - 1].font == shown.font && !IsLineBreak(chars[k - 1].code))
+        m_kern[k] = shown.font->Kerning(m_glyphs[k - 1].glyph, shown.glyph);
       m_sum[k + 1] = m_sum[k] + m_kern[k] + advance;
     }
   }
 
-  std::uint32_t Glyph(std::size_t k) const { return m_glyphs[k]; }
+  const FontGlyph& Glyph(std::size_t k) const { return m_glyphs[k]; }
   std::int64_t Pen(std::size_t a, std::size_t k) const {
     if (k <= a) return 0;
     return m_sum[k] - m_sum[a] - m_kern[a] + m_kern[k];
@@ -110,7 +121,7 @@ class GlyphRun {
   }
 
  private:
-  std::vector<std::uint32_t> m_glyphs;
+  std::vector<FontGlyph> m_glyphs;
   std::vector<std::int64_t> m_kern;  // kerning before character k
   std::vector<std::int64_t> m_sum;   // sum of kerning + advance before k
 };
@@ -269,14 +280,14 @@ void CTextLayout::Build(std::string_view utf8) {
       }
     }
     for (std::size_t k = line.begin; k < shownEnd; ++k) {
-      const std::uint32_t glyph = run.Glyph(k);
-      if (glyph == kNoGlyph || IsBlank(chars[k].code)) continue;
-      placed.glyphs.push_back({glyph, run.Pen(line.begin, k)});
+      const FontGlyph& shown = run.Glyph(k);
+      if (shown.glyph == kNoGlyph || IsBlank(chars[k].code)) continue;
+      placed.glyphs.push_back({shown.font, shown.glyph, run.Pen(line.begin, k)});
     }
     if (line.ellipsis && width + ellipsisWidth <= limit) {
       std::int64_t pen = width;
       for (std::uint32_t glyph : ellipsisGlyphs) {
-        placed.glyphs.push_back({glyph, pen});
+        placed.glyphs.push_back({&font, glyph, pen});
         pen += font.Advance(glyph);
       }
       width = pen;
@@ -347,7 +358,7 @@ const CTextLayout::LineMask* CTextLayout::MaskOf(std::size_t index) const {
       continue;
     if (whole > static_cast<std::int64_t>(kUnbounded) || whole < -static_cast<std::int64_t>(kUnbounded))
       continue;
-    const GlyphBitmap& bitmap = font.Glyph(placed.glyph, step);
+    const GlyphBitmap& bitmap = placed.font->Glyph(placed.glyph, step);
     if (bitmap.coverage == nullptr) continue;
     const int left = static_cast<int>(whole) + bitmap.left;
     if (cutX && (left > visibleRight || left + bitmap.width < visibleLeft)) continue;

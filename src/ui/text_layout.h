@@ -13,8 +13,10 @@
 // Lines break at "\n", "\r\n" and a lone "\r" in every mode. With wrapping,
 // lines also break at blanks (U+0020, tab) to fit the box width, and a word
 // wider than the box breaks between characters; no-break spaces (U+00A0)
-// do not break. Invalid UTF-8 bytes show as U+FFFD. Positions are in
-// pixels; a box width or height of 0 or less means "no limit".
+// do not break. Invalid UTF-8 bytes show as U+FFFD. A character the font
+// lacks is taken from an installed font that has it (CGuiFont::FallbackFor),
+// else drawn as the font's missing-glyph box. Positions are in pixels; a
+// box width or height of 0 or less means "no limit".
 //
 // CLineExtents gives the x position of every character (code point) of a
 // single line as the layout places it, for the edit field's caret,
@@ -106,6 +108,7 @@ class CTextLayout {
 
  private:
   struct PlacedGlyph {
+    const CGuiFont* font = nullptr;  // the layout's font or one of its fallbacks
     std::uint32_t glyph = 0;
     std::int64_t x = 0;  // pen position in 1/64 pixel from the line's left edge
   };

@@ -284,14 +284,51 @@ TEST_F(TextLayoutTest, CyrillicAndGreekRenderRealGlyphs) {
   for (const std::string* pixels : {&zhe, &shcha, &omega, &lambda}) EXPECT_NE(blank, *pixels);
   EXPECT_NE(zhe, shcha);
   EXPECT_NE(omega, lambda);
-  // Which is what two letters the font lacks do.
-  EXPECT_EQ(render("\xE4\xB8\xAD"), render("\xE6\x96\x87"));
 
   Canvas canvas(300, 60);
   CTextLayout(m_font, "Привет, мир\nΓειά σου κόσμε", 0, 0).Draw(canvas.cr(), 4, 4, kOpaqueBlack);
   const GuiRect ink = canvas.InkBounds();
   EXPECT_GT(ink.height, m_font->LineHeight());
   EXPECT_GT(ink.width, 60);
+}
+
+TEST_F(TextLayoutTest, CharactersTheFontLacksComeFromAnInstalledFont) {
+  SKIP_WITHOUT_FONT();
+  // Pairs of letters Roboto lacks, from scripts common system fonts carry.
+  const std::pair<const char*, char32_t> candidates[][2] = {
+      {{"\xD4\xB1", 0x531}, {"\xD4\xB2", 0x532}},          // Armenian
+      {{"\xE1\x83\x90", 0x10D0}, {"\xE1\x83\x91", 0x10D1}},  // Georgian
+      {{"\xE4\xB8\xAD", 0x4E2D}, {"\xE6\x96\x87", 0x6587}},  // CJK
+  };
+  const std::pair<const char*, char32_t>* pair = nullptr;
+  for (const auto& candidate : candidates) {
+    if (!m_font->HasGlyph(candidate[0].second) && !m_font->HasGlyph(candidate[1].second) &&
+        m_font->FallbackFor(candidate[0].second) && m_font->FallbackFor(candidate[1].second)) {
+      pair = candidate;
+      break;
+    }
+  }
+  if (pair == nullptr) GTEST_SKIP() << "no installed font has Armenian, Georgian or CJK letters";
+
+  const CGuiFont* fallback = m_font->FallbackFor(pair[0].second);
+  EXPECT_EQ(m_font->PixelSize(), fallback->PixelSize());
+  EXPECT_NE("Roboto", fallback->Family().FamilyName());
+  EXPECT_EQ(fallback, m_font->FallbackFor(pair[0].second));  // looked up once
+  EXPECT_EQ(nullptr, m_font->FallbackFor(U'a'));             // the font has it
+
+  const auto render = [this](const std::string& text) {
+    Canvas canvas(100, 40);
+    CTextLayout(m_font, text, 0, 0).Draw(canvas.cr(), 4, 4, kOpaqueBlack);
+    return canvas.Bytes();
+  };
+  const std::string first = render(pair[0].first);
+  const std::string second = render(pair[1].first);
+  EXPECT_NE(Canvas(100, 40).Bytes(), first);
+  EXPECT_NE(first, second);  // real letters, not two missing-glyph boxes
+  const CLineExtents extents(m_font, std::string("a") + pair[0].first + "b");
+  ASSERT_EQ(3u, extents.Count());
+  EXPECT_DOUBLE_EQ(fallback->Advance(fallback->GlyphIndex(pair[0].second)) / 64.0,
+                   extents.CharWidth(1));
 }
 
 TEST_F(TextLayoutTest, LineExtentsIncreaseAndEndAtTheMeasuredWidth) {
