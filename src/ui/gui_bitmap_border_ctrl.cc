@@ -18,7 +18,9 @@ void CGuiBitmapBorderCtrl::Paint(cairo_t* cr) { PaintFramed(cr); }
 
 void CGuiBitmapBorderCtrl::PaintFramed(cairo_t* cr) {
   if (!profile || !profile->texture || !visible) return;
-  DrawNineSlice(cr, *profile->texture, 0, ScreenRect(), profile->zoom);
+  m_background.Paint(cr, profile->texture, ScreenRect(), profile->zoom,
+                     [](cairo_t* c, const ThemeTexture& texture, const GuiRect& target,
+                        double zoom) { DrawNineSlice(c, texture, 0, target, zoom); });
   PaintChildren(cr);
 }
 

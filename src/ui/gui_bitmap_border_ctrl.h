@@ -7,6 +7,7 @@
 #pragma once
 
 #include "ui/gui_control.h"
+#include "ui/skin_images.h"
 
 namespace ui {
 
@@ -18,8 +19,12 @@ class CGuiBitmapBorderCtrl : public GuiControl {
   void Paint(cairo_t* cr) override;
 
  protected:
-  // The nine-piece background, then the children.
+  // The nine-piece background (cached at the control's size), then the
+  // children.
   void PaintFramed(cairo_t* cr);
+
+ private:
+  SkinCache m_background;
 };
 
 }  // namespace ui

@@ -16,9 +16,12 @@ bool CGuiBitmapCtrl::SetProfile(const ThemeProfile* newProfile, GuiControl* newP
 
 void CGuiBitmapCtrl::Paint(cairo_t* cr) {
   if (!profile || !profile->texture || !visible) return;
-  if (const TextureImage* image = profile->texture->Image(0)) {
-    DrawImage(cr, *image, GuiRect{0, 0, image->width, image->height}, ScreenRect());
-  }
+  m_picture.Paint(cr, profile->texture, ScreenRect(), 1.0,
+                  [](cairo_t* c, const ThemeTexture& texture, const GuiRect& target, double) {
+                    if (const TextureImage* image = texture.Image(0)) {
+                      DrawImage(c, *image, GuiRect{0, 0, image->width, image->height}, target);
+                    }
+                  });
   PaintChildren(cr);
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "ui/gui_control.h"
+#include "ui/skin_images.h"
 
 namespace ui {
 
@@ -16,6 +17,9 @@ class CGuiBitmapCtrl : public GuiControl {
 
   bool SetProfile(const ThemeProfile* newProfile, GuiControl* newParent) override;
   void Paint(cairo_t* cr) override;
+
+ private:
+  SkinCache m_picture;  // the stretched image at the control's size
 };
 
 }  // namespace ui

@@ -28,15 +28,31 @@ bool CGuiProgressCtrl::SetProfile(const ThemeProfile* newProfile, GuiControl* ne
   return true;
 }
 
+void CGuiProgressCtrl::PaintTrack(cairo_t* cr, const GuiRect& target) {
+  m_track.Paint(cr, profile->texture, target, 1.0,
+                [](cairo_t* c, const ThemeTexture& texture, const GuiRect& r, double zoom) {
+                  DrawThreeSlice(c, texture, 3, 4, 5, r, zoom);
+                });
+}
+
+void CGuiProgressCtrl::PaintFill(cairo_t* cr, const GuiRect& target) {
+  m_fill.Paint(cr, profile->texture, target, 1.0,
+               [](cairo_t* c, const ThemeTexture& texture, const GuiRect& r, double zoom) {
+                 DrawThreeSlice(c, texture, 0, 1, 2, r, zoom);
+               });
+}
+
 void CGuiProgressCtrl::Paint(cairo_t* cr) {
   if (!profile || !profile->texture || !visible) return;
   const GuiRect whole = ScreenRect();
-  DrawThreeSlice(cr, *profile->texture, 3, 4, 5, whole, 1.0);
+  PaintTrack(cr, whole);
   if (ClampedPercent() == 0) return;
+  // The fill keeps the whole bar's geometry and is revealed up to the
+  // percentage, not squeezed into it.
   cairo_save(cr);
   cairo_rectangle(cr, screenX, screenY, FillWidth(), screenHeight);
   cairo_clip(cr);
-  DrawThreeSlice(cr, *profile->texture, 0, 1, 2, whole, 1.0);
+  PaintFill(cr, whole);
   cairo_restore(cr);
   PaintChildren(cr);
 }

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "ui/gui_control.h"
+#include "ui/skin_images.h"
 
 namespace ui {
 
@@ -31,6 +32,14 @@ class CGuiProgressCtrl : public GuiControl {
  protected:
   // Percent limited to [0, 100].
   double ClampedPercent() const;
+  // The track (pieces 3, 4, 5) and the fill (pieces 0, 1, 2) drawn from
+  // their caches at `target`.
+  void PaintTrack(cairo_t* cr, const GuiRect& target);
+  void PaintFill(cairo_t* cr, const GuiRect& target);
+
+ private:
+  SkinCache m_track;
+  SkinCache m_fill;
 };
 
 }  // namespace ui

@@ -27,8 +27,8 @@ void CGuiProgressWaitCtrl::PaintAt(cairo_t* cr, std::uint64_t nowMs) {
   if (!profile || !profile->texture || !visible) return;
   if (!animationStart) animationStart = nowMs;
   const GuiRect block = BlockRect(nowMs);
-  DrawThreeSlice(cr, *profile->texture, 3, 4, 5, ScreenRect(), 1.0);
-  DrawThreeSlice(cr, *profile->texture, 0, 1, 2, block, 1.0);
+  PaintTrack(cr, ScreenRect());
+  PaintFill(cr, block);
   PaintChildren(cr);
 }
 

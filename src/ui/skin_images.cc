@@ -70,6 +70,51 @@ bool StateImages::NeedsRebuild(const ThemeTexture* texture, int width, int heigh
          height != m_requestedHeight || zoom != m_zoom || DpiFactor() != m_dpi;
 }
 
+void SkinCache::Clear() {
+  m_image.reset();
+  m_built = false;
+}
+
+void SkinCache::Paint(cairo_t* cr, const ThemeTexture* texture, const GuiRect& target,
+                      double zoom, DrawFunction draw) {
+  if (!cr || !texture || !draw) return;
+  if (!m_built || texture != m_texture || target.width != m_width ||
+      target.height != m_height || zoom != m_zoom || DpiFactor() != m_dpi || draw != m_draw) {
+    m_image.reset();
+    m_built = true;
+    m_texture = texture;
+    m_width = target.width;
+    m_height = target.height;
+    m_zoom = zoom;
+    m_dpi = DpiFactor();
+    m_draw = draw;
+    const int w = ClampImageSide(target.width);
+    const int h = ClampImageSide(target.height);
+    if (w == target.width && h == target.height && w > 0 && h > 0 &&
+        std::int64_t{w} * h <= StateImages::kMaxPixels) {
+      m_image.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h));
+      if (cairo_surface_status(m_image.get()) == CAIRO_STATUS_SUCCESS) {
+        cairo_t* imageCr = cairo_create(m_image.get());
+        draw(imageCr, *texture, GuiRect{0, 0, w, h}, zoom);
+        cairo_destroy(imageCr);
+        cairo_surface_flush(m_image.get());
+      } else {
+        m_image.reset();
+      }
+    }
+  }
+  if (!m_image) {
+    // Too large (or empty) to keep: draw directly.
+    draw(cr, *texture, target, zoom);
+    return;
+  }
+  cairo_save(cr);
+  cairo_set_source_surface(cr, m_image.get(), target.x, target.y);
+  cairo_rectangle(cr, target.x, target.y, target.width, target.height);
+  cairo_fill(cr);
+  cairo_restore(cr);
+}
+
 cairo_surface_t* StateImages::Image(int state) const {
   if (state < 0 || state >= kSkinStateCount) return nullptr;
   return m_images[state].get();

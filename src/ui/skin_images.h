@@ -17,6 +17,7 @@
 #include <array>
 #include <cstdint>
 
+#include "ui/gui_types.h"
 #include "ui/theme_texture.h"
 
 namespace ui {
@@ -67,6 +68,39 @@ class StateImages {
   int m_requestedHeight = 0;
   double m_zoom = 0;
   double m_dpi = 0;
+};
+
+// One cached image of a control's size drawn from its texture (a
+// nine-piece background, a stretched picture, a progress track), so the
+// window's repaint every 10 ms is a plain copy instead of scaled drawing.
+// Redrawn only when texture, size, zoom or DPI factor change. Sizes are
+// clamped as for StateImages; when no image can be made (empty or too
+// large) Paint draws straight into the target instead, every time.
+class SkinCache {
+ public:
+  // Draws the image's content with its top-left corner at (0, 0) of `cr`.
+  using DrawFunction = void (*)(cairo_t* cr, const ThemeTexture& texture, const GuiRect& target,
+                                double zoom);
+
+  // Draws the cached image (rebuilding it first when needed) at `target`'s
+  // top-left corner; target's size is the image size. Nothing without a
+  // texture.
+  void Paint(cairo_t* cr, const ThemeTexture* texture, const GuiRect& target, double zoom,
+             DrawFunction draw);
+  // Drops the image.
+  void Clear();
+  // The cached image or null (tests).
+  cairo_surface_t* Image() const { return m_image.get(); }
+
+ private:
+  CairoSurfacePtr m_image;
+  bool m_built = false;
+  const ThemeTexture* m_texture = nullptr;
+  int m_width = 0;
+  int m_height = 0;
+  double m_zoom = 0;
+  double m_dpi = 0;
+  DrawFunction m_draw = nullptr;
 };
 
 // The state-image builder on a plain array (for controls that keep their

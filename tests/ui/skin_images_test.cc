@@ -135,3 +135,62 @@ TEST(SkinImagesTest, RebuildOnlyWhenSizeTextureZoomOrDpiChange) {
 
 }  // namespace
 }  // namespace ui
+
+namespace ui {
+namespace {
+
+void DrawWhole(cairo_t* cr, const ThemeTexture& texture, const GuiRect& target, double) {
+  DrawPiece(cr, *texture.Image(0), target.x, target.y, target.width, target.height);
+}
+
+TEST(SkinCacheTest, KeepsTheDrawnImageUntilItsInputsChange) {
+  auto texture = MakeTexture({{{4, 4, kRed}}});
+  ASSERT_TRUE(texture);
+  SkinCache cache;
+  Canvas canvas(60, 40);
+  cache.Paint(canvas.cr(), texture.get(), GuiRect{10, 5, 30, 20}, 1.0, DrawWhole);
+  EXPECT_EQ(canvas.BoundsOf(kRed, 4), (GuiRect{10, 5, 30, 20}));
+  ASSERT_NE(cache.Image(), nullptr);
+
+  // A mark in the cached image shows as long as the image is kept: moving
+  // the target keeps it, a new size redraws it.
+  cairo_t* cr = cairo_create(cache.Image());
+  cairo_set_source_rgb(cr, 0, 0, 1);
+  cairo_rectangle(cr, 0, 0, 1, 1);
+  cairo_fill(cr);
+  cairo_destroy(cr);
+  canvas.Clear();
+  cache.Paint(canvas.cr(), texture.get(), GuiRect{20, 5, 30, 20}, 1.0, DrawWhole);
+  EXPECT_EQ(canvas.At(20, 5), kBlue);
+  canvas.Clear();
+  cache.Paint(canvas.cr(), texture.get(), GuiRect{20, 5, 31, 20}, 1.0, DrawWhole);
+  EXPECT_EQ(canvas.At(20, 5), kRed);
+  {
+    DpiScope dpi(1.25);
+    cairo_t* mark = cairo_create(cache.Image());
+    cairo_set_source_rgb(mark, 0, 0, 1);
+    cairo_rectangle(mark, 0, 0, 1, 1);
+    cairo_fill(mark);
+    cairo_destroy(mark);
+    cache.Paint(canvas.cr(), texture.get(), GuiRect{20, 5, 31, 20}, 1.0, DrawWhole);
+    EXPECT_EQ(canvas.At(20, 5), kRed);
+  }
+}
+
+TEST(SkinCacheTest, TooLargeTargetsAreDrawnDirectlyWithoutAnImage) {
+  auto texture = MakeTexture({{{4, 4, kRed}}});
+  ASSERT_TRUE(texture);
+  SkinCache cache;
+  Canvas canvas(2100, 2100);
+  cache.Paint(canvas.cr(), texture.get(), GuiRect{0, 0, 2100, 2100}, 1.0, DrawWhole);
+  EXPECT_EQ(cache.Image(), nullptr);
+  EXPECT_EQ(canvas.At(2099, 2099), kRed);
+  // Negative sizes draw nothing and keep nothing.
+  canvas.Clear();
+  cache.Paint(canvas.cr(), texture.get(), GuiRect{5, 5, -20, 10}, 1.0, DrawWhole);
+  EXPECT_EQ(cache.Image(), nullptr);
+  EXPECT_EQ(canvas.At(5, 5), 0u);
+}
+
+}  // namespace
+}  // namespace ui
