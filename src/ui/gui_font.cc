@@ -396,11 +396,16 @@ const GlyphBitmap& CGuiFont::Glyph(std::uint32_t glyphIndex, int subpixelStep) c
 // fontconfig 2.14 loses a small block while it parses its configuration
 // files (once per process, inside FcInit). Sanitizer builds would report it
 // at every exit of a program that looked up a system font, so the leak
-// checker is told to ignore leaks allocated inside fontconfig.
+// checker is told to ignore leaks allocated inside fontconfig (and not to
+// print a summary of the suppressions it used).
 #if defined(__SANITIZE_ADDRESS__)
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#define LAUNCHER_FONTCONFIG_LEAK_SUPPRESSION 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#define LAUNCHER_FONTCONFIG_LEAK_SUPPRESSION 1
 #endif
+#endif
+#if defined(LAUNCHER_FONTCONFIG_LEAK_SUPPRESSION)
+extern "C" const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
