@@ -27,9 +27,8 @@ void CGuiButtonCtrl::TextChanged() {
 
 bool CGuiButtonCtrl::SetProfile(const ThemeProfile* newProfile, GuiControl* newParent) {
   // The base behaviour only: the button keeps its own (untrimmed) format.
-  if (!GuiControl::SetProfile(newProfile, newParent)) return false;
-  BuildSkin();
-  return true;
+  // Layout (run by the base) builds the state images and the caption.
+  return GuiControl::SetProfile(newProfile, newParent);
 }
 
 bool CGuiButtonCtrl::BuildSkin() {

@@ -35,7 +35,8 @@ class CGuiButtonCtrl : public CGuiTextLabelCtrl {
   bool SetProfile(const ThemeProfile* newProfile, GuiControl* newParent) override;
   bool BuildSkin() override;
   // Lays out, then rebuilds the state images if the size, profile, DPI
-  // factor, fonts or caption changed (so Relayout rebuilds them too).
+  // factor, fonts or caption changed (so SetProfile and Relayout build
+  // them too).
   void Layout() override;
   bool HitTest(int x, int y) const override;
   void Paint(cairo_t* cr) override;

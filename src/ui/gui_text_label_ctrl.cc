@@ -41,6 +41,9 @@ void CGuiTextLabelCtrl::Paint(cairo_t* cr) {
 void CGuiTextLabelCtrl::ApplyLabelFormat() {
   stringFormat = TextFormat{};
   stringFormat.overflow = TextOverflow::kEllipsis;
+  // The ellipsis keeps the line inside the width; descenders may reach
+  // below a rectangle as tall as the font's size without being cut.
+  stringFormat.clipToBox = false;
   stringFormat.align = centered ? TextAlign::kCenter : TextAlign::kLeft;
 }
 

@@ -72,6 +72,17 @@ TEST_F(TextLabelTest, OverlongTextEndsInsideTheLabelAndFollowsItsMoves) {
   EXPECT_LE(Ink().x, 12);
 }
 
+TEST_F(TextLabelTest, DescendersAreNotCutAtAShortRectangle) {
+  // A 14-pixel label with a 14-pixel font: the line is taller than the label.
+  FontPtr font14 = TestFont(14);
+  for (int s = 0; s < 4; ++s) profile.fonts[s] = font14;
+  ASSERT_GT(font14->LineHeight(), 14);
+  label.text = "gjpqy";
+  label.TextChanged();
+  const GuiRect ink = Ink();
+  EXPECT_GT(ink.y + ink.height, 92 + 14);
+}
+
 TEST_F(TextLabelTest, NothingWithoutTextProfileOrVisibility) {
   EXPECT_TRUE(Ink().Empty());
   label.text = "x";
