@@ -5,21 +5,9 @@
 
 #include "ui/dpi_factor.h"
 #include "ui/gui_tool_tip_ctrl.h"
+#include "ui/skin_drawing.h"
 
 namespace ui {
-namespace {
-
-// Window pixels stay far inside int range even for absurd design values.
-constexpr double kPixelLimit = 1 << 28;
-
-int TruncatePixels(double value) {
-  if (!(value > -kPixelLimit)) return static_cast<int>(-kPixelLimit);
-  if (!(value < kPixelLimit)) return static_cast<int>(kPixelLimit);
-  return static_cast<int>(value);
-}
-
-}  // namespace
-
 GuiControl::GuiControl() = default;
 
 GuiControl::~GuiControl() = default;

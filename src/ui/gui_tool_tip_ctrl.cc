@@ -1,5 +1,6 @@
 #include "ui/gui_tool_tip_ctrl.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/local_time.h"
@@ -60,8 +61,8 @@ void CGuiToolTipCtrl::Measure() {
   const double width = std::ceil(size.width) + f * (static_cast<double>(b.left) + b.right);
   const double height = std::ceil(size.height) + f * (static_cast<double>(b.top) + b.bottom);
   // Negative borders can only shrink the tip to nothing.
-  tipWidth = width > 0 ? static_cast<int>(std::fmin(width, 1 << 20)) : 0;
-  tipHeight = height > 0 ? static_cast<int>(std::fmin(height, 1 << 20)) : 0;
+  tipWidth = std::max(0, TruncatePixels(width));
+  tipHeight = std::max(0, TruncatePixels(height));
   Layout();
 }
 

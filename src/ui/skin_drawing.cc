@@ -6,17 +6,12 @@
 #include "ui/theme_texture.h"
 
 namespace ui {
-namespace {
-
-constexpr double kPixelLimit = 1 << 28;
-
-int Truncate(double value) {
+int TruncatePixels(double value) {
+  constexpr double kPixelLimit = 1 << 28;
   if (!(value > -kPixelLimit)) return static_cast<int>(-kPixelLimit);
   if (!(value < kPixelLimit)) return static_cast<int>(kPixelLimit);
   return static_cast<int>(value);
 }
-
-}  // namespace
 
 namespace {
 
@@ -58,10 +53,10 @@ bool DrawThreeSlice(cairo_t* cr, const ThemeTexture& texture, size_t left, size_
   const GuiRect ri = r->InnerRect();
   if (li.height <= 0) return false;
   const double k = static_cast<double>(target.height) / li.height;
-  const int leftWidth = Truncate(li.width * k * zoom);
-  const int leftHeight = Truncate(li.height * k * zoom);
-  const int rightWidth = Truncate(ri.width * k * zoom);
-  const int rightHeight = Truncate(ri.height * k * zoom);
+  const int leftWidth = TruncatePixels(li.width * k * zoom);
+  const int leftHeight = TruncatePixels(li.height * k * zoom);
+  const int rightWidth = TruncatePixels(ri.width * k * zoom);
+  const int rightHeight = TruncatePixels(ri.height * k * zoom);
   DrawPiece(cr, *l, target.x, target.y, leftWidth, leftHeight);
   DrawPiece(cr, *r, static_cast<double>(target.x) + target.width - rightWidth, target.y,
             rightWidth, rightHeight);
@@ -71,7 +66,7 @@ bool DrawThreeSlice(cairo_t* cr, const ThemeTexture& texture, size_t left, size_
 }
 
 int NineSliceBorder(int inner, double zoom) {
-  return Truncate(static_cast<double>(Truncate(inner * zoom)) * DpiFactor());
+  return TruncatePixels(static_cast<double>(TruncatePixels(inner * zoom)) * DpiFactor());
 }
 
 bool DrawNineSlice(cairo_t* cr, const ThemeTexture& texture, size_t first, const GuiRect& target,

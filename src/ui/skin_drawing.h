@@ -46,6 +46,10 @@ bool DrawThreeSlice(cairo_t* cr, const ThemeTexture& texture, size_t left, size_
 bool DrawNineSlice(cairo_t* cr, const ThemeTexture& texture, size_t first, const GuiRect& target,
                    double zoom);
 
+// A length or position in window pixels truncated toward zero, clamped to
+// +-2^28 so absurd design values never overflow int arithmetic later.
+int TruncatePixels(double value);
+
 // A border length: trunc(trunc(inner x zoom) x DPI factor), clamped to
 // stay well inside int range.
 int NineSliceBorder(int inner, double zoom);
