@@ -13,10 +13,11 @@
 // Lines break at "\n", "\r\n" and a lone "\r" in every mode. With wrapping,
 // lines also break at blanks (U+0020, tab) to fit the box width, and a word
 // wider than the box breaks between characters; no-break spaces (U+00A0)
-// do not break. Invalid UTF-8 bytes show as U+FFFD. A character the font
-// lacks is taken from an installed font that has it (CGuiFont::FallbackFor),
-// else drawn as the font's missing-glyph box. Positions are in pixels; a
-// box width or height of 0 or less means "no limit".
+// do not break. Invalid UTF-8 bytes show as U+FFFD; other control
+// characters take no room and draw nothing. A character the font lacks is
+// taken from an installed font that has it (CGuiFont::FallbackFor), else
+// drawn as the font's missing-glyph box. Positions are in pixels; a box
+// width or height of 0 or less means "no limit".
 //
 // CLineExtents gives the x position of every character (code point) of a
 // single line as the layout places it, for the edit field's caret,
@@ -47,7 +48,8 @@ enum class TextOverflow {
   kWrap,      // break lines at blanks so that they fit the box width
   kClip,      // no wrapping; what runs past the box is cut off
   kEllipsis,  // no wrapping; a line too wide for the box is cut after a
-              // character and ends in "…" ("..." when the font lacks it)
+              // character and ends in "…" ("..." when the font lacks it);
+              // in a box narrower than the ellipsis the line shows nothing
 };
 
 struct TextFormat {
