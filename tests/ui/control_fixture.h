@@ -72,11 +72,17 @@ ui::ArgbColor SurfacePixel(cairo_surface_t* surface, int x, int y);
 // Roboto Regular at `pixelSize`, or null when fonts-roboto is missing.
 ui::FontPtr TestFont(int pixelSize);
 
-// Sets the DPI factor for a test and restores 1.0 afterwards.
+// Sets the DPI factor for a scope and restores the earlier one after it.
+// Every test sets its factor this way, whatever other tests left behind.
 class DpiScope {
  public:
-  explicit DpiScope(double factor) { ui::SetDpiFactor(factor); }
-  ~DpiScope() { ui::SetDpiFactor(1.0); }
+  explicit DpiScope(double factor) : m_previous(ui::DpiFactor()) { ui::SetDpiFactor(factor); }
+  ~DpiScope() { ui::SetDpiFactor(m_previous); }
+  DpiScope(const DpiScope&) = delete;
+  DpiScope& operator=(const DpiScope&) = delete;
+
+ private:
+  double m_previous;
 };
 
 }  // namespace ui_testing

@@ -30,6 +30,8 @@ constexpr ArgbColor kDisabled = MakeArgb(255, 100, 100, 100);
 // transparent corners.
 class ButtonTest : public ::testing::Test {
  protected:
+  DpiScope baseDpi{1.0};  // before SetUp lays anything out
+
   void SetUp() override {
     const ArgbColor colours[4] = {kNormal, kHover, kPressed, kDisabled};
     texture = MakeThreeSliceTexture(colours, 4, 8, /*clearCorners=*/true);
@@ -210,6 +212,8 @@ constexpr ArgbColor kPiece[8] = {
 
 class CheckBoxTest : public ::testing::Test {
  protected:
+  DpiScope baseDpi{1.0};  // before SetUp lays anything out
+
   void SetUp() override {
     std::vector<std::vector<PieceSpec>> rows;
     for (ArgbColor c : kPiece) rows.push_back({{6, 6, c}});

@@ -37,6 +37,7 @@ std::unique_ptr<Probe> MakeProbe(const ThemeProfile* profile, int x, int y, int 
 }
 
 TEST(GuiControlTest, LayoutScalesDesignPixelsAndFollowsParentAndScroll) {
+  DpiScope baseDpi(1.0);
   struct Case {
     double dpi;
     GuiPoint formPos;
@@ -72,6 +73,7 @@ TEST(GuiControlTest, LayoutScalesDesignPixelsAndFollowsParentAndScroll) {
 }
 
 TEST(GuiControlTest, NestedChildrenAddEveryAncestorsPosition) {
+  DpiScope baseDpi(1.0);
   DpiScope dpi(1.5);
   ThemeProfile profile;
   Probe form;
@@ -91,12 +93,14 @@ TEST(GuiControlTest, NestedChildrenAddEveryAncestorsPosition) {
 }
 
 TEST(GuiControlTest, SetProfileFailsWithoutProfile) {
+  DpiScope baseDpi(1.0);
   Probe control;
   EXPECT_FALSE(control.SetProfile(nullptr, nullptr));
   EXPECT_EQ(control.profile, nullptr);
 }
 
 TEST(GuiControlTest, ControlAtSearchesChildrenInReverseAndSkipsInvisibleAndDisabled) {
+  DpiScope baseDpi(1.0);
   ThemeProfile profile;
   Probe form;
   form.designWidth = 200;
@@ -128,6 +132,7 @@ TEST(GuiControlTest, ControlAtSearchesChildrenInReverseAndSkipsInvisibleAndDisab
 }
 
 TEST(GuiControlTest, FormAnswersEveryPointNoChildTakes) {
+  DpiScope baseDpi(1.0);
   ThemeProfile profile;
   CGuiBitmapBorderStepCtrl form;
   form.designWidth = 100;
@@ -141,6 +146,7 @@ TEST(GuiControlTest, FormAnswersEveryPointNoChildTakes) {
 }
 
 TEST(GuiControlTest, WheelGoesUpToTheParentsAndNoChildIsATargetByDefault) {
+  DpiScope baseDpi(1.0);
   ThemeProfile profile;
   Probe form;
   form.designWidth = 100;
@@ -156,6 +162,7 @@ TEST(GuiControlTest, WheelGoesUpToTheParentsAndNoChildIsATargetByDefault) {
 }
 
 TEST(GuiControlTest, NotificationsReachEveryDescendantAndTheToolTip) {
+  DpiScope baseDpi(1.0);
   ThemeProfile profile;
   Probe form;
   GuiControl* child = form.AddChild(MakeProbe(&profile, 0, 0, 1, 1));
@@ -185,6 +192,7 @@ TEST(GuiControlTest, NotificationsReachEveryDescendantAndTheToolTip) {
 }
 
 TEST(GuiControlTest, AbsurdDesignValuesStayInsideIntRange) {
+  DpiScope baseDpi(1.0);
   DpiScope dpi(8.0);
   ThemeProfile profile;
   Probe control;

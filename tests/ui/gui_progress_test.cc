@@ -33,6 +33,8 @@ std::unique_ptr<ThemeTexture> ProgressTexture() {
 
 class ProgressTest : public ::testing::Test {
  protected:
+  DpiScope baseDpi{1.0};  // before SetUp lays anything out
+
   void SetUp() override {
     texture = ProgressTexture();
     ASSERT_TRUE(texture);
@@ -172,6 +174,7 @@ TEST_F(ProgressTest, FramedPanelDrawsItsNinePiecesBehindItsChildren) {
 }
 
 TEST(GuiFormTest, SizeSwitchUsesTheFourSizesAndIgnoresOtherIndexes) {
+  DpiScope baseDpi(1.0);
   ThemeProfile profile;
   CGuiBitmapBorderStepCtrl form;
   form.SetDesignSize(451, 371);  // the "size" attribute
@@ -212,6 +215,7 @@ TEST(GuiFormTest, SizeSwitchUsesTheFourSizesAndIgnoresOtherIndexes) {
 }
 
 TEST(GuiFormTest, TransparentPartsOfTheFormStillHitIt) {
+  DpiScope baseDpi(1.0);
   // A form skin whose centre is fully transparent.
   const PieceSpec e{4, 4, MakeArgb(255, 50, 50, 50)};
   auto nine = MakeTexture({{e, e, e}, {e, {4, 4, 0}, e}, {e, e, e}});

@@ -8,6 +8,7 @@
 namespace ui {
 namespace {
 
+using ui_testing::DpiScope;
 using ui_testing::Canvas;
 using ui_testing::TestFont;
 
@@ -16,6 +17,8 @@ constexpr ArgbColor kTextH = MakeArgb(255, 255, 0, 0);
 
 class TextLabelTest : public ::testing::Test {
  protected:
+  DpiScope baseDpi{1.0};  // before SetUp lays anything out
+
   void SetUp() override {
     font = TestFont(12);
     if (!font) GTEST_SKIP() << "fonts-roboto is not installed";

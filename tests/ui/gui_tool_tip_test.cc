@@ -22,6 +22,8 @@ constexpr ArgbColor kText = MakeArgb(255, 255, 255, 255);
 
 class ToolTipTest : public ::testing::Test {
  protected:
+  DpiScope baseDpi{1.0};  // before SetUp lays anything out
+
   void SetUp() override {
     const PieceSpec p{4, 4, kBack};
     texture = MakeTexture({{p, p, p}, {p, p, p}, {p, p, p}});

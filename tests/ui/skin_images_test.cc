@@ -21,6 +21,7 @@ constexpr ArgbColor kBlue = MakeArgb(255, 0, 0, 255);
 constexpr ArgbColor kGrey = MakeArgb(255, 128, 128, 128);
 
 TEST(SkinImagesTest, ThreePieceSkinGivesOneImagePerStateAtTheControlSize) {
+  DpiScope baseDpi(1.0);
   const ArgbColor colours[4] = {kRed, kGreen, kBlue, kGrey};
   auto texture = MakeThreeSliceTexture(colours, 4, 8);
   ASSERT_TRUE(texture);
@@ -40,6 +41,7 @@ TEST(SkinImagesTest, ThreePieceSkinGivesOneImagePerStateAtTheControlSize) {
 }
 
 TEST(SkinImagesTest, ThreeSliceScalesEndsByTheHeightRatioAndZoom) {
+  DpiScope baseDpi(1.0);
   // Left piece blue 4 x 8, middle red, right green 6 x 8; drawn 16 high:
   // k = 2, so the left end is 8 wide, the right 12, the middle fills.
   auto texture = MakeTexture({{{4, 8, kBlue}, {2, 8, kRed}, {6, 8, kGreen}}});
@@ -60,6 +62,7 @@ TEST(SkinImagesTest, ThreeSliceScalesEndsByTheHeightRatioAndZoom) {
 }
 
 TEST(SkinImagesTest, NineSliceBordersScaleByZoomThenDpi) {
+  DpiScope baseDpi(1.0);
   DpiScope dpi(1.5);
   // Corners 8 x 6 red, edges green, centre blue.
   const PieceSpec corner{8, 6, kRed};
@@ -82,6 +85,7 @@ TEST(SkinImagesTest, NineSliceBordersScaleByZoomThenDpi) {
 }
 
 TEST(SkinImagesTest, WrongPieceCountLeavesTransparentImages) {
+  DpiScope baseDpi(1.0);
   auto texture = MakeTexture({{{2, 2, kRed}, {2, 2, kRed}, {2, 2, kRed}, {2, 2, kRed}, {2, 2, kRed}, {2, 2, kRed}, {2, 2, kRed}}});
   ASSERT_TRUE(texture);
   StateImages images;
@@ -92,6 +96,7 @@ TEST(SkinImagesTest, WrongPieceCountLeavesTransparentImages) {
 }
 
 TEST(SkinImagesTest, OutOfRangeSizesNeverAllocateWithoutBound) {
+  DpiScope baseDpi(1.0);
   const ArgbColor colours[4] = {kRed, kGreen, kBlue, kGrey};
   auto texture = MakeThreeSliceTexture(colours, 4, 8);
   ASSERT_TRUE(texture);
@@ -119,6 +124,7 @@ TEST(SkinImagesTest, OutOfRangeSizesNeverAllocateWithoutBound) {
 }
 
 TEST(SkinImagesTest, RebuildOnlyWhenSizeTextureZoomOrDpiChange) {
+  DpiScope baseDpi(1.0);
   const ArgbColor colours[4] = {kRed, kGreen, kBlue, kGrey};
   auto texture = MakeThreeSliceTexture(colours, 4, 8);
   auto other = MakeThreeSliceTexture(colours, 4, 8);
@@ -144,6 +150,7 @@ void DrawWhole(cairo_t* cr, const ThemeTexture& texture, const GuiRect& target, 
 }
 
 TEST(SkinCacheTest, KeepsTheDrawnImageUntilItsInputsChange) {
+  DpiScope baseDpi(1.0);
   auto texture = MakeTexture({{{4, 4, kRed}}});
   ASSERT_TRUE(texture);
   SkinCache cache;
@@ -178,6 +185,7 @@ TEST(SkinCacheTest, KeepsTheDrawnImageUntilItsInputsChange) {
 }
 
 TEST(SkinCacheTest, TooLargeTargetsAreDrawnDirectlyWithoutAnImage) {
+  DpiScope baseDpi(1.0);
   auto texture = MakeTexture({{{4, 4, kRed}}});
   ASSERT_TRUE(texture);
   SkinCache cache;
