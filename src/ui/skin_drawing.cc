@@ -48,7 +48,7 @@ bool DrawThreeSlice(cairo_t* cr, const ThemeTexture& texture, size_t left, size_
   const TextureImage* l = texture.Image(left);
   const TextureImage* m = texture.Image(middle);
   const TextureImage* r = texture.Image(right);
-  if (!l || !m || !r) return false;
+  if (!l || !m || !r || !(zoom > 0)) return false;
   const GuiRect li = l->InnerRect();
   const GuiRect ri = r->InnerRect();
   if (li.height <= 0) return false;
@@ -71,6 +71,7 @@ int NineSliceBorder(int inner, double zoom) {
 
 bool DrawNineSlice(cairo_t* cr, const ThemeTexture& texture, size_t first, const GuiRect& target,
                    double zoom) {
+  if (!(zoom > 0)) return false;
   const TextureImage* p[9];
   for (size_t i = 0; i < 9; ++i) {
     p[i] = texture.Image(first + i);

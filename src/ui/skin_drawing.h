@@ -8,8 +8,8 @@
 // call beyond cairo's own pattern; huge or negative target sizes draw
 // nothing outside the target and never allocate by size.
 //
-// Window thread only. A missing piece makes the call draw nothing of it and
-// return false.
+// Window thread only. A missing piece, or a zoom that is not positive (NaN
+// included), makes the call draw nothing and return false.
 #pragma once
 
 #include <cairo.h>

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "ui/control_fixture.h"
 #include "ui/skin_drawing.h"
 
@@ -57,8 +59,14 @@ TEST(SkinImagesTest, ThreeSliceScalesEndsByTheHeightRatioAndZoom) {
   ASSERT_TRUE(DrawThreeSlice(canvas.cr(), *texture, 0, 1, 2, GuiRect{0, 0, 50, 16}, 0.5));
   EXPECT_EQ(canvas.BoundsOf(kBlue, 8), (GuiRect{0, 0, 4, 8}));
   EXPECT_EQ(canvas.BoundsOf(kGreen, 8), (GuiRect{44, 0, 6, 8}));
-  // A missing piece draws nothing.
+  // A missing piece or a zoom that is not positive draws nothing.
+  canvas.Clear();
   EXPECT_FALSE(DrawThreeSlice(canvas.cr(), *texture, 0, 1, 3, GuiRect{0, 0, 50, 16}, 1.0));
+  for (double zoom : {0.0, -1.0, std::nan("")}) {
+    EXPECT_FALSE(DrawThreeSlice(canvas.cr(), *texture, 0, 1, 2, GuiRect{0, 0, 50, 16}, zoom));
+    EXPECT_FALSE(DrawNineSlice(canvas.cr(), *texture, 0, GuiRect{0, 0, 50, 16}, zoom));
+  }
+  EXPECT_EQ(canvas.CountPainted(), 0);
 }
 
 TEST(SkinImagesTest, NineSliceBordersScaleByZoomThenDpi) {
