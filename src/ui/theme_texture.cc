@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
@@ -53,7 +54,8 @@ struct PngReader {
 
 // The libpng part in isolation: nothing with a destructor is created between
 // setjmp and a possible longjmp except what the caller owns.
-bool DecodeRows(PngReader& reader, PngErrorState& state, PngSource& source, std::vector<unsigned char>& rgba,
+// Rows are written straight into `pixels` as native 32-bit ARGB words.
+bool DecodeRows(PngReader& reader, PngErrorState& state, PngSource& source, std::vector<ArgbColor>& pixels,
                 std::vector<png_bytep>& rows, png_uint_32& width, png_uint_32& height) {
   if (setjmp(state.jump)) return false;
   png_set_read_fn(reader.png, &source, ReadFromSource);
@@ -81,13 +83,21 @@ bool DecodeRows(PngReader& reader, PngErrorState& state, PngSource& source, std:
   }
   if (colorType == PNG_COLOR_TYPE_GRAY || colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(reader.png);
   if (!(colorType & PNG_COLOR_MASK_ALPHA)) png_set_add_alpha(reader.png, 0xFF, PNG_FILLER_AFTER);
+  // RGBA bytes to the byte order of an ARGB word in memory.
+  if constexpr (std::endian::native == std::endian::little) {
+    png_set_bgr(reader.png);
+  } else {
+    png_set_swap_alpha(reader.png);
+  }
   if (interlace != PNG_INTERLACE_NONE) png_set_interlace_handling(reader.png);
   png_read_update_info(reader.png, reader.info);
   if (png_get_rowbytes(reader.png, reader.info) != size_t{width} * 4) png_error(reader.png, "unexpected row layout");
 
-  rgba.resize(size_t{width} * height * 4);
+  pixels.resize(size_t{width} * height);
   rows.resize(height);
-  for (png_uint_32 y = 0; y < height; ++y) rows[y] = rgba.data() + size_t{y} * width * 4;
+  for (png_uint_32 y = 0; y < height; ++y) {
+    rows[y] = reinterpret_cast<png_bytep>(pixels.data() + size_t{y} * width);
+  }
   png_read_image(reader.png, rows.data());
   return true;
 }
@@ -131,21 +141,17 @@ bool ThemeTexture::DecodePng(std::string_view bytes, ArgbImage& image, std::stri
     return false;
   }
   PngSource source{reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), 0};
-  std::vector<unsigned char> rgba;
+  std::vector<ArgbColor> pixels;
   std::vector<png_bytep> rows;
   png_uint_32 width = 0;
   png_uint_32 height = 0;
-  if (!DecodeRows(reader, state, source, rgba, rows, width, height)) {
+  if (!DecodeRows(reader, state, source, pixels, rows, width, height)) {
     error = state.message;
     return false;
   }
   image.width = static_cast<int>(width);
   image.height = static_cast<int>(height);
-  image.pixels.resize(size_t{width} * height);
-  for (size_t i = 0; i < image.pixels.size(); ++i) {
-    const unsigned char* p = &rgba[i * 4];
-    image.pixels[i] = MakeArgb(p[3], p[0], p[1], p[2]);
-  }
+  image.pixels = std::move(pixels);
   return true;
 }
 
