@@ -208,6 +208,9 @@ void CWindowTexts::SelectLanguage(int index, bool quiet) {
     if (!State().singlePageMode && requestLicense) requestLicense();
   }
   m_window.ReTextControls();
+  // The default texts must not cover texts that carry values (a progress
+  // headline with a default string would lose its figures).
+  RenderLocalizedTexts(-1);
 
   if (storeLanguageChoice) {
     storeLanguageChoice(m_languages);

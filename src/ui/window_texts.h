@@ -99,6 +99,11 @@ class CWindowTexts {
   bool InitTextControls();
   // Makes language entry `index` current and updates the window; nothing
   // without a "language" control (12366) or for an index outside the list.
+  // Unless `quiet`, every text is set again (InitTextControls) and the
+  // licence is requested again (not in single-page mode). The window's
+  // default texts (ReTextControls) come next, and then the stored texts
+  // with values once more, so a progress text whose control has a default
+  // string keeps its figures. The choice is stored last.
   void SelectLanguage(int index, bool quiet);
 
   const LocalizedTextMemory& Memory() const { return m_memory; }
