@@ -2,7 +2,6 @@
 // archive: every texture atlas cut the way the launcher cuts it, and the
 // theme document checked against what the launcher and its controls need.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <tinyxml2.h>
 
 #include <algorithm>
@@ -13,6 +12,8 @@
 
 #include "config/resource_archive.h"
 #include "config/xml_readers.h"
+#include "ui/control_name_table.h"
+#include "ui/theme_texture.h"
 #include "support/run_process.h"
 #include "support/temp_dir.h"
 
@@ -32,81 +33,6 @@ const ResourceArchive& BuiltArchive() {
 }
 
 // ------------------------------------------------------------------ atlases
-
-struct Image {
-  int width = 0;
-  int height = 0;
-  std::vector<uint32_t> pixels;  // straight ARGB
-  uint32_t At(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-// Decodes to straight ARGB: grey to equal red, green and blue, no alpha to
-// opaque (what the launcher's texture loader does).
-bool DecodePng(const std::string& bytes, Image& image) {
-  png_image png{};
-  png.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_memory(&png, bytes.data(), bytes.size())) return false;
-  png.format = PNG_FORMAT_BGRA;  // bytes B, G, R, A = little-endian ARGB words
-  image.width = static_cast<int>(png.width);
-  image.height = static_cast<int>(png.height);
-  std::vector<uint8_t> buffer(PNG_IMAGE_SIZE(png));
-  if (!png_image_finish_read(&png, nullptr, buffer.data(), 0, nullptr)) return false;
-  image.pixels.resize(static_cast<size_t>(image.width) * image.height);
-  for (size_t i = 0; i < image.pixels.size(); ++i) {
-    const uint8_t* p = &buffer[i * 4];
-    image.pixels[i] = (uint32_t{p[3]} << 24) | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
-  }
-  return true;
-}
-
-struct Piece {
-  int x = 0, y = 0, width = 0, height = 0;
-  size_t area = 0;  // pixels of the region (== width * height for a full rectangle)
-};
-
-// The launcher's cut: the top-left pixel is the marker; 4-connected regions
-// of other pixels, numbered by the raster position of their first pixel,
-// each giving its bounding box. `labels` receives how many provisional
-// labels a single raster pass creates (a pixel whose left and upper
-// neighbours are both marker or outside opens one); the launcher refuses
-// atlases that need more than 254.
-std::vector<Piece> Cut(const Image& image, int& labels) {
-  const uint32_t marker = image.At(0, 0);
-  const auto isPiece = [&](int x, int y) {
-    return x >= 0 && y >= 0 && x < image.width && y < image.height && image.At(x, y) != marker;
-  };
-  labels = 0;
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) labels += isPiece(x, y) && !isPiece(x - 1, y) && !isPiece(x, y - 1);
-  }
-  std::vector<Piece> pieces;
-  std::vector<uint8_t> seen(image.pixels.size(), 0);
-  for (int y = 0; y < image.height; ++y) {
-    for (int x = 0; x < image.width; ++x) {
-      if (!isPiece(x, y) || seen[static_cast<size_t>(y) * image.width + x]) continue;
-      int left = x, right = x, top = y, bottom = y;
-      size_t area = 0;
-      std::vector<std::pair<int, int>> stack{{x, y}};
-      seen[static_cast<size_t>(y) * image.width + x] = 1;
-      while (!stack.empty()) {
-        const auto [px, py] = stack.back();
-        stack.pop_back();
-        ++area;
-        left = std::min(left, px);
-        right = std::max(right, px);
-        top = std::min(top, py);
-        bottom = std::max(bottom, py);
-        for (const auto& [nx, ny] : {std::pair{px + 1, py}, {px - 1, py}, {px, py + 1}, {px, py - 1}}) {
-          if (!isPiece(nx, ny) || seen[static_cast<size_t>(ny) * image.width + nx]) continue;
-          seen[static_cast<size_t>(ny) * image.width + nx] = 1;
-          stack.push_back({nx, ny});
-        }
-      }
-      pieces.push_back({left, top, right - left + 1, bottom - top + 1, area});
-    }
-  }
-  return pieces;
-}
 
 struct Size {
   int width, height;
@@ -172,17 +98,29 @@ const std::vector<AtlasCase>& AtlasCases() {
   return cases;
 }
 
+// An atlas as the launcher loads it: the decoded image (for the marker) and
+// the texture cut from it, both from the built resource archive.
 struct CutAtlas {
-  Image image;
-  std::vector<Piece> pieces;
-  int labels = 0;
+  ui::ArgbImage image;
+  const ui::ThemeTexture* texture = nullptr;
+  size_t Count() const { return texture ? texture->Count() : 0; }
+  ui::GuiRect Inner(size_t index) const { return texture->Image(index)->InnerRect(); }
 };
 
 bool LoadAtlas(const std::string& name, CutAtlas& atlas) {
-  std::string bytes;
-  if (!BuiltArchive().Get(kThemeFolder + name, bytes) || !DecodePng(bytes, atlas.image)) return false;
-  atlas.pieces = Cut(atlas.image, atlas.labels);
-  return true;
+  std::string bytes, error;
+  if (!BuiltArchive().Get(kThemeFolder + name, bytes) || !ui::ThemeTexture::DecodePng(bytes, atlas.image, error)) {
+    return false;
+  }
+  // A cache of our own over the built archive: its textures live as long as
+  // the test binary, and the launcher's shared cache stays untouched.
+  static ui::ThemeTextureCache& cache = *[] {
+    static ui::ThemeTextureCache c;
+    c.SetSource(&BuiltArchive(), kThemeFolder);
+    return &c;
+  }();
+  atlas.texture = cache.Get(name, &error);
+  return atlas.texture != nullptr;
 }
 
 TEST(KvxmThemeAtlases, EveryAtlasCutsIntoItsPieceLayout) {
@@ -192,22 +130,23 @@ TEST(KvxmThemeAtlases, EveryAtlasCutsIntoItsPieceLayout) {
     ASSERT_TRUE(LoadAtlas(c.name, atlas));
     EXPECT_EQ(atlas.image.width, c.width);
     EXPECT_EQ(atlas.image.height, c.height);
-    EXPECT_EQ(atlas.image.At(0, 0), kOpaqueCyan);
-    ASSERT_EQ(atlas.pieces.size(), c.pieces);
-    // One provisional label per piece: each piece is a plain rectangle.
-    EXPECT_EQ(static_cast<size_t>(atlas.labels), c.pieces);
-    for (size_t i = 0; i < atlas.pieces.size(); ++i) {
-      const Piece& piece = atlas.pieces[i];
-      // No marker pixel inside a piece: the region fills its box.
-      EXPECT_EQ(piece.area, static_cast<size_t>(piece.width) * piece.height) << "piece " << i;
-    }
+    EXPECT_EQ(atlas.image.pixels[0], kOpaqueCyan);
+    ASSERT_EQ(atlas.Count(), c.pieces);
     for (const auto& [first, sizes] : c.sized) {
       for (size_t k = 0; k < sizes.size(); ++k) {
-        const Piece& piece = atlas.pieces[first + k];
-        EXPECT_EQ(piece.width, sizes[k].width) << "piece " << first + k;
-        EXPECT_EQ(piece.height, sizes[k].height) << "piece " << first + k;
+        const ui::GuiRect inner = atlas.Inner(first + k);
+        EXPECT_EQ(inner.width, sizes[k].width) << "piece " << first + k;
+        EXPECT_EQ(inner.height, sizes[k].height) << "piece " << first + k;
       }
     }
+    // Every pixel outside the pieces is marker and none inside is: a stray
+    // cyan pixel in a piece would leave its box and count unchanged.
+    size_t pieceArea = 0;
+    for (size_t i = 0; i < atlas.Count(); ++i) {
+      pieceArea += static_cast<size_t>(atlas.Inner(i).width) * atlas.Inner(i).height;
+    }
+    const size_t markers = std::count(atlas.image.pixels.begin(), atlas.image.pixels.end(), kOpaqueCyan);
+    EXPECT_EQ(markers + pieceArea, atlas.image.pixels.size());
   }
 }
 
@@ -226,12 +165,14 @@ TEST(KvxmThemeAtlases, GeneratorRedrawsThePackedAtlasesByteForByte) {
   EXPECT_EQ(testing_support::RunProcess({LAUNCHER_THEME_ART_PATH}), 1);  // no folder: usage
 }
 
-// Pixels of piece `index` as one list (for comparing states).
+// Pixels of piece `index` (inside its frame) as one list, for comparing
+// states.
 std::vector<uint32_t> PiecePixels(const CutAtlas& atlas, size_t index) {
-  const Piece& piece = atlas.pieces[index];
+  const ui::TextureImage& image = *atlas.texture->Image(index);
+  const ui::GuiRect inner = image.InnerRect();
   std::vector<uint32_t> out;
-  for (int y = piece.y; y < piece.y + piece.height; ++y) {
-    for (int x = piece.x; x < piece.x + piece.width; ++x) out.push_back(atlas.image.At(x, y));
+  for (int y = inner.y; y < inner.y + inner.height; ++y) {
+    for (int x = inner.x; x < inner.x + inner.width; ++x) out.push_back(image.At(x, y));
   }
   return out;
 }
@@ -246,8 +187,8 @@ bool AllAlpha(const CutAtlas& atlas, size_t index, bool (*test)(uint32_t alpha))
 TEST(KvxmThemeAtlases, TransparentPiecesStillCutAndTheLinkStaysClickable) {
   CutAtlas flags;
   ASSERT_TRUE(LoadAtlas("combobox\\flagsMain.png", flags));
-  ASSERT_EQ(flags.pieces.size(), 7u);
-  for (size_t i = 0; i < flags.pieces.size(); ++i) {
+  ASSERT_EQ(flags.Count(), 7u);
+  for (size_t i = 0; i < flags.Count(); ++i) {
     EXPECT_TRUE(AllAlpha(flags, i, [](uint32_t a) { return a == 0; })) << "flag " << i;
   }
 
@@ -255,7 +196,7 @@ TEST(KvxmThemeAtlases, TransparentPiecesStillCutAndTheLinkStaysClickable) {
   // disabled skin is partly fully transparent.
   CutAtlas link;
   ASSERT_TRUE(LoadAtlas("buttons\\button_link.png", link));
-  ASSERT_EQ(link.pieces.size(), 36u);
+  ASSERT_EQ(link.Count(), 36u);
   for (size_t i = 0; i < 27; ++i) {
     EXPECT_TRUE(AllAlpha(link, i, [](uint32_t a) { return a > 0; })) << "piece " << i;
   }
@@ -281,7 +222,7 @@ TEST(KvxmThemeAtlases, StatesOfASkinDiffer) {
     SCOPED_TRACE(c.name);
     CutAtlas atlas;
     ASSERT_TRUE(LoadAtlas(c.name, atlas));
-    ASSERT_GE(atlas.pieces.size(), c.piecesPerState * c.states);
+    ASSERT_GE(atlas.Count(), c.piecesPerState * c.states);
     for (size_t a = 0; a < c.states; ++a) {
       for (size_t b = a + 1; b < c.states; ++b) {
         bool differs = false;
@@ -299,37 +240,6 @@ TEST(KvxmThemeAtlases, StatesOfASkinDiffer) {
 }
 
 // ------------------------------------------------------------ the document
-
-// Every "func" name of the launcher's control table.
-const std::set<std::string>& ControlNames() {
-  static const std::set<std::string> names = [] {
-    std::set<std::string> n = {
-        "close", "close_uninstall", "disagree", "agree", "back", "next", "single_install_button_cancel_update",
-        "single_install_button_cancel", "single_install_button_browse", "single_install_button_install",
-        "single_install_checkbox_terms", "single_install_checkbox_guest", "single_install_checkbox_icon_desktop",
-        "single_install_checkbox_icon_programs", "single_install_button_terms", "single_install_progress",
-        "single_install_text_progress_info", "single_install_text_folder", "single_install_sprite_hide",
-        "single_install_spriterange_wait", "single_install_text_create_shortcuts", "language", "back_icons",
-        "next_icons", "cancel_icons", "portable_help", "back_extapp", "next_extapp", "cancel_extapp",
-        "cancel_destfolder", "cancel_download", "cancel_progress", "cancel_firstpage", "change_folder",
-        "checkbox_guest", "launch", "uninstall", "cancelUninstall", "checkbox_icon_desktop", "checkbox_icon_programs",
-        "mblistbox", "mblistbox_error", "mblistbox_sprite_error", "terms", "errors", "folder", "download_info",
-        "progress_info", "download_progress", "progress_progress", "applyupdate_info", "launching_info",
-        "firstpage_info", "mbox_yes", "mbox_no", "mbox_ok", "mbox_retry", "mbox_cancel", "mbox_edit", "mbox_link",
-        "mbox_text_edit_caption", "caption", "headline_terms_info", "headline_icons_info", "headline_dest_info",
-        "headline_download_info", "headline_download_launch_info", "headline_uninstall_info",
-        "headline_uninstall_close_info", "scroll_error_text_area", "headline_progress_info", "headline_extapp_info",
-        "headline_firstpage_info", "text_clicklaunch", "text_downloadcompleted", "text_programwill",
-        "text_wantuninstall", "text_wantuninstall_path"};
-    for (int i = 1; i <= 8; ++i) n.insert("button_lang" + std::to_string(i));
-    for (int i = 1; i <= 3; ++i) {
-      n.insert("button_extapp_help_" + std::to_string(i));
-      n.insert("checkbox_extapp_" + std::to_string(i));
-    }
-    return n;
-  }();
-  return names;
-}
 
 const std::set<std::string>& ControlElements() {
   static const std::set<std::string> names = {
@@ -359,7 +269,7 @@ class KvxmThemeDocument : public ::testing::Test {
     std::string func, profile;
     ReadAttrString(control, "func", func);
     funcs.push_back(func);
-    EXPECT_TRUE(func.empty() || ControlNames().count(func)) << func;
+    EXPECT_TRUE(func.empty() || ui::NameToId(func) >= 0) << func;
     EXPECT_TRUE(ReadAttrString(control, "profile", profile) && profiles.count(profile)) << profile;
     int32_t a = 0, b = 0;
     EXPECT_TRUE(ReadAttrIntPair(control, "pt", a, b)) << func;
