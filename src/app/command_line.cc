@@ -44,6 +44,7 @@ StartupState ParseCommandLine(std::string_view commandLine) {
   }
   if (has(u"/restart")) state.restartRequested = true;
   if (has(u"/auto")) state.autoInstall = true;
+  if (has(u"/portable")) state.portableInstall = true;
   if (state.restartRequested || state.autoInstall) return state;
 
   std::u16string argument;

@@ -27,6 +27,7 @@ struct StartupState {
   bool runByClient = false;
   bool restartRequested = false;
   bool autoInstall = false;
+  bool portableInstall = false;  // "/portable": an install chooses the portable folder by itself
   std::string switchArgument;   // the text behind "/u", "/ug", "/download", "/setlongname"
   std::string uninstallSource;  // first double-quoted part, quotes included
 };

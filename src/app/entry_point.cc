@@ -121,6 +121,7 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
     logic->runByClientCritical = state.runByClientCritical;
     logic->restartRequested = state.restartRequested;
     logic->autoInstall = state.autoInstall;
+    logic->portableRequested = state.portableInstall;
     logic->runByClient = state.runByClient || state.runByClientCritical;
     try {
       if (!logic->init(g_rc, state.switchArgument)) {

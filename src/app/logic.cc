@@ -10,6 +10,10 @@
 #include "install/install_directory_list.h"
 #include "net/downloader.h"
 #include "net/net_transport.h"
+#include "install/client_folder.h"
+#include "install/client_launcher.h"
+#include "update/checker_thread.h"
+#include "update/unpacker_thread.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"
 #include "platform/message_loop.h"
@@ -134,6 +138,7 @@ bool CLogic::init(int32_t code, const std::string& argument) {
 
   DecideRunMode();
   if (runMode == rmUnknown) return false;
+  if (runMode == rmInstall && portableRequested) portable = true;
   pageVariant = (runMode == rmUpdate || runMode == rmSetLongName) ? 1 : (runMode == rmUninstaller ? 2 : 0);
   if (runMode != rmUpdate) fastUpdate = false;
 
@@ -179,6 +184,7 @@ bool CLogic::run() {
   Log("Set dialog title: ", false);
   Log(title);
   platform::SetWindowTitle(mainWindow, title);
+  PrepareDestinationFolder();
   if (needsServer && ucrtPresent && !StartNetwork()) ShowMessagePage(GetString(71), 0, 0, true, 0);
   RunMessageLoop();
   return true;
@@ -255,6 +261,15 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
     case eWindowsMessage_Exit:
       OnExit(wParam);
       return 0;
+    case eWindowsMessage_CheckResult:
+      OnCheckResult(wParam, lParam);
+      return 0;
+    case eWindowsMessage_UnpackResult:
+      OnUnpackResult(lParam);
+      return 0;
+    case eWindowsMessage_UnpackProgress:
+      UpdateDownloadProgress(static_cast<uint64_t>(lParam));
+      return 0;
     case eWindowsMessage_DownloadDone:
       if (downloader) downloader->OnDownloadDone();
       return 0;
@@ -309,4 +324,15 @@ void CLogic::ShowMessagePage(const std::string& text, int32_t purpose, int32_t b
   Log("|              MessageBox              |");
   Log("|--------------------------------------|");
   Log(text);
+}
+
+void CLogic::PrepareDestinationFolder() {
+  InstallDirectoryList installs(settings.regPath);
+  DefaultFolderRequest request;
+  request.proposal = clientFolder;
+  request.clientFolder = clientFolder;
+  request.runMode = runMode;
+  request.launcherFolder = platform::ParentPath(launcherPath);
+  request.fullName = settings.fullName;
+  clientFolder = ChooseDefaultClientFolder(request, installs);
 }

@@ -26,9 +26,13 @@
 #include "platform/message.h"
 #include "platform/named_mutex.h"
 #include "servers/url_selector.h"
+#include "update/download_task.h"
 
 class CLogImplW;
 class CDownloader;
+class CCheckerThread;
+class CUnpackerThread;
+class CClientLauncher;
 namespace NetEx {
 class CNetTransport;
 }
@@ -78,6 +82,32 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   void filePartReceived(const DownloadPart& part, bool endedEarly) override;
   void updateProgress(uint64_t bytes, bool streaming) override;
   void netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) override;
+
+  void fileReceived() override;
+
+  // The update road: the manifest archive that arrived, the file checker
+  // and its results, the installation of a portable folder, the package
+  // downloads, the unpacker's result and what follows a complete update.
+  void OnManifestArchive();
+  bool StartChecker();
+  void OnCheckResult(uint64_t withData, int64_t kind);
+  void ManifestWork();
+  void StartInstall();
+  void PlaceLauncherAndRelease();
+  bool processStartDownload();
+  bool BuildDownloadList();
+  bool StartNextDownload();
+  bool ContinueDownloading();
+  void AddTaskForUnpacker(DownloadTask& task, bool fromTmp, bool corrupt);
+  void UpdateDownloadProgress(uint64_t unpackedBytes);
+  void OnUnpackResult(int64_t result);
+  void processAfterDownload();
+  // Launch (12394): the client starts from the client folder.
+  void Launch();
+  // The client folder for the run: the chosen one, else the default.
+  void PrepareDestinationFolder();
+  CCheckerThread* FileChecker();
+  CUnpackerThread* Unpacker();
 
   // IServerFailoverHost.
   void RepeatDownload(int32_t purpose) override;
@@ -151,6 +181,18 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::string licenseText;
   std::string manifestArchive;
 
+  // The update road.
+  std::string manifestText;  // "update.xml" as received
+  DownloadTaskList fileDownloads;
+  uint64_t bytesToDownload = 0;
+  uint64_t bytesDownloaded = 0;
+  uint64_t downloadBaseline = 0;
+  uint64_t totalPackageBytes = 0;
+  uint64_t unpackedKB = 0;
+  double progressPercent = 0;
+  bool portableRequested = false;  // "/portable": a portable install without asking
+  std::unique_ptr<CClientLauncher> clientLauncher;
+
   // The message page.
   int32_t messagePurpose = 0;
   int32_t messageButtons = 0;
@@ -175,6 +217,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   // init step for the modes that need a server; raises the fixed texts.
   bool InitServerChoice();
   void StopWorker(std::unique_ptr<CWorkerThread>& worker);
+  std::string TempPathOf(const DownloadTask& task) const;
   static int64_t MainWindowProc(CLogic* self, const platform::Message& message);
 
   DocumentSource m_documentSource;

@@ -120,21 +120,14 @@ void CLogic::licenseReceived(const CBuffer& body) {
 void CLogic::updateXmlReceived(const CBuffer& body) {
   if (failover) failover->OnDownloadSucceeded();
   manifestArchive.assign(body.View());
+  OnManifestArchive();
 }
-
-void CLogic::filePartReceived(const DownloadPart& part, bool) {
-  if (failover && part.size > 0) {
-    failover->OnDownloadSucceeded();
-    failover->OnPartReceived();
-  }
-}
-
-void CLogic::updateProgress(uint64_t, bool) {}
 
 void CLogic::netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) {
   if (!failover) return;
-  const std::string requestName =
-      type == eDownloadKind_UpdateXml ? settings.updatePath + manifestArchiveName : std::string();
+  std::string requestName;
+  if (type == eDownloadKind_UpdateXml) requestName = settings.updatePath + manifestArchiveName;
+  if (type == eDownloadKind_Update && !fileDownloads.empty()) requestName = fileDownloads.front().name;
   failover->OnNetError(type, errorCode, httpStatus, answer, requestName);
 }
 
@@ -148,6 +141,9 @@ void CLogic::RepeatDownload(int32_t purpose) {
       break;
     case eFailoverPurpose_Manifest:
       downloader->DownloadUpdateXml(settings.updatePath + manifestArchiveName);
+      break;
+    case eFailoverPurpose_Package:
+      ContinueDownloading();
       break;
     default:
       break;

@@ -51,6 +51,7 @@ std::optional<uint64_t> FreeDiskSpace(const std::string& path);
 // Full path of the running executable.
 std::string OwnExecutablePath();
 std::string CurrentDirectory();
+bool SetCurrentDirectory(const std::string& path);
 
 // Path helpers on native paths.
 std::string JoinPath(std::string_view folder, std::string_view name);

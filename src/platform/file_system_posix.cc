@@ -165,6 +165,8 @@ std::string OwnExecutablePath() {
   return std::string(buffer, static_cast<size_t>(n));
 }
 
+bool SetCurrentDirectory(const std::string& path) { return !path.empty() && chdir(path.c_str()) == 0; }
+
 std::string CurrentDirectory() {
   char buffer[PATH_MAX + 1];
   if (!::getcwd(buffer, sizeof buffer)) return std::string();
