@@ -11,6 +11,11 @@
 #include "net/downloader.h"
 #include "net/net_transport.h"
 #include "install/client_folder.h"
+#include "config/resource_archive.h"
+#include "ui/dpi_factor.h"
+#include "ui/headless_backend.h"
+#include "ui/layered_window.h"
+#include "ui/theme_setup.h"
 #include "install/client_launcher.h"
 #include "update/checker_thread.h"
 #include "update/unpacker_thread.h"
@@ -83,7 +88,11 @@ bool CLogic::CreateMainWindow() {
 
 int64_t CLogic::MainWindowProc(CLogic* self, const platform::Message& message) {
   if (message.message == platform::WM_TIMER) {
-    self->OnTimer(static_cast<uint32_t>(message.wParam));
+    if (message.wParam == ui::CLayeredWindow::kRepaintTimerId) {
+      if (self->layeredWindow) self->layeredWindow->OnTimerTick();
+    } else {
+      self->OnTimer(static_cast<uint32_t>(message.wParam));
+    }
     return 0;
   }
   if (message.message == platform::WM_COPYDATA ||
@@ -94,8 +103,10 @@ int64_t CLogic::MainWindowProc(CLogic* self, const platform::Message& message) {
 }
 
 bool CLogic::init(int32_t code, const std::string& argument) {
-  // The window: every message of the run arrives through it.
+  // The window: every message of the run arrives through it; the skinned
+  // window draws the theme.
   if (!CreateMainWindow()) return false;
+  if (!CreateSkinnedWindow()) return false;
 
   commandArgument = argument;
   runCode = code;
@@ -250,9 +261,11 @@ void CLogic::uninit() {
   Log("--- Uninit finished ---");
   LogEmptyLine();
   if (mainWindow) {
+    platform::KillTimer(mainWindow, ui::CLayeredWindow::kRepaintTimerId);
     platform::DestroyMessageWindow(mainWindow);
     mainWindow = 0;
   }
+  layeredWindow.reset();
 }
 
 int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
@@ -335,4 +348,26 @@ void CLogic::PrepareDestinationFolder() {
   request.launcherFolder = platform::ParentPath(launcherPath);
   request.fullName = settings.fullName;
   clientFolder = ChooseDefaultClientFolder(request, installs);
+}
+
+bool CLogic::CreateSkinnedWindow() {
+  if (layeredWindow) return true;
+  auto backend = std::make_unique<ui::HeadlessWindowBackend>();
+  ui::SetDpiFactor(static_cast<double>(backend->Dpi()) / 96.0);
+  std::string error;
+  if (!ui::LoadThemeResources(ResourceArchive::Instance(), settings.themeFolder, themeDocument, error)) {
+    Log("Theme: " + error);
+    return false;
+  }
+  ui::LayeredWindowHooks hooks;
+  hooks.userMessage = [this](uint32_t message, uint64_t wParam, int64_t lParam, bool&) {
+    return OnUserMessage(message, wParam, lParam);
+  };
+  layeredWindow = ui::CreateLauncherWindow(themeDocument, std::move(backend), std::move(hooks));
+  if (!layeredWindow || layeredWindow->FindControl(12366) == nullptr) {
+    layeredWindow.reset();
+    return false;
+  }
+  platform::SetTimer(mainWindow, ui::CLayeredWindow::kRepaintTimerId, ui::CLayeredWindow::kRepaintPeriodMs);
+  return true;
 }

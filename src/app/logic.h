@@ -36,6 +36,9 @@ class CClientLauncher;
 namespace NetEx {
 class CNetTransport;
 }
+namespace ui {
+class CLayeredWindow;
+}
 
 class CLogic : public IDownloaderNotify, public IServerFailoverHost {
  public:
@@ -119,6 +122,12 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   // The main window's timers (the failover's retries).
   void OnTimer(uint32_t id);
 
+  // The skinned window from the theme: DPI factor, fonts, profiles, forms
+  // and the window; false when any of them fails or the theme has no
+  // language box. Without a display the window renders off-screen.
+  bool CreateSkinnedWindow();
+  ui::CLayeredWindow* SkinnedWindow() const { return layeredWindow.get(); }
+
   // Creates the hidden main window that receives the messages; false when
   // the window system refused.
   bool CreateMainWindow();
@@ -180,6 +189,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   // The last licence text and manifest archive received.
   std::string licenseText;
   std::string manifestArchive;
+
+  std::unique_ptr<ui::CLayeredWindow> layeredWindow;
 
   // The update road.
   std::string manifestText;  // "update.xml" as received

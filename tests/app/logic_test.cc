@@ -10,6 +10,7 @@
 #include "platform/message_loop.h"
 #include "platform/settings_store.h"
 #include "config/launcher_config.h"
+#include "ui/layered_window.h"
 #include "support/built_resources.h"
 #include "support/platform_sandbox.h"
 
@@ -180,6 +181,47 @@ TEST_F(LogicFixture, InitReadsItsArgumentsAndTheDebugSwitch) {
   EXPECT_FALSE(download->init(4, "4242 extra"));
   EXPECT_EQ(download->requesterWindow, 4242u);
   EXPECT_TRUE(download->debugMode);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LogicFixture, InitBuildsTheSkinnedWindowAndFailsWithoutAUsableTheme) {
+  auto logic = MakeLogic();
+  ASSERT_TRUE(logic->preinit());
+  ASSERT_TRUE(logic->init(0, ""));
+  ASSERT_NE(logic->SkinnedWindow(), nullptr);
+  EXPECT_NE(logic->SkinnedWindow()->FindControl(12366), nullptr);  // the language box
+  logic->uninit();
+
+  struct Case {
+    const char* name;
+    std::function<void(tinyxml2::XMLDocument&)> damage;
+  } cases[] = {
+      {"three forms", [](tinyxml2::XMLDocument& d) {
+         tinyxml2::XMLElement* forms = d.RootElement()->FirstChildElement("forms");
+         forms->DeleteChild(forms->LastChildElement("step"));
+       }},
+      {"no profiles", [](tinyxml2::XMLDocument& d) {
+         d.RootElement()->DeleteChild(d.RootElement()->FirstChildElement("profiles"));
+       }},
+      {"a texture that is not there", [](tinyxml2::XMLDocument& d) {
+         d.RootElement()->FirstChildElement("profiles")->FirstChildElement()->SetAttribute("texture", "missing.png");
+       }},
+  };
+  for (const Case& c : cases) {
+    auto broken = std::make_unique<CLogic>([&c](CLogic& l) {
+      if (!testing_support::LoadBuiltLauncherDocuments(l)) return false;
+      c.damage(l.themeDocument);
+      return true;
+    });
+    broken->log = &m_log;
+    broken->launcherPath = (m_sandbox.dir() / "Launcher.exe").string();
+    ASSERT_TRUE(broken->preinit()) << c.name;
+    EXPECT_FALSE(broken->init(0, "")) << c.name;
+    EXPECT_EQ(broken->SkinnedWindow(), nullptr) << c.name;
+  }
 }
 
 }  // namespace
