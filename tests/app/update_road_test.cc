@@ -2,7 +2,11 @@
 // (branded with a local product server's address), content published with
 // make_update, the sample game as the client.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+
+#include <chrono>
+#include <thread>
 
 #include <filesystem>
 #include <string>
@@ -142,6 +146,47 @@ TEST_F(UpdateRoadTest, PortableInstallThenAnUpdateThatTakesTheIncrement) {
   const std::vector<std::string> after = Paths(server);
   EXPECT_EQ(std::vector<std::string>(after.begin() + static_cast<long>(third), after.end()),
             (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml"}));
+}
+
+TEST_F(UpdateRoadTest, RunKilledInTheMiddleOfAPackageResumesFromTheBytesOnDisk) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1, {"--level", "0", "--client-version", "1"});  // stored: the package is as large as the files
+  const std::string package = std::string(kUpdatePath) + "client.pkg";
+  const uint64_t packageSize = fs::file_size(m_root / "content" / "skyward-tides" / "updates" / "client.pkg");
+  ASSERT_GT(packageSize, 400000u);
+  testing_support::LocalServer server(m_root / "content", {"--fault", "path=" + package + ",stall=300000:30000"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = m_root / "download" / "Launcher.exe";
+  fs::create_directories(first.parent_path());
+  ASSERT_EQ(RunProcess({LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, first.string(), "--server-url", server.BaseUrl(),
+                        "--update-path", kUpdatePath}),
+            0);
+
+  // The first run stalls after 300000 bytes of the package and is killed.
+  const int pid = platform::StartProcess({first.string(), "/auto", "/portable"}, first.parent_path().string());
+  ASSERT_NE(pid, 0);
+  uint64_t onDisk = 0;
+  for (int i = 0; i < 600 && onDisk < 300000; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    if (!fs::exists(m_client / "tmp")) continue;
+    for (const auto& entry : fs::directory_iterator(m_client / "tmp")) onDisk = entry.file_size();
+  }
+  ASSERT_EQ(onDisk, 300000u);
+  ASSERT_EQ(::kill(pid, SIGKILL), 0);
+  platform::WaitForProcess(pid, 10000);
+
+  // The second run asks only for the rest, and the result is whole.
+  ASSERT_TRUE(server.Reset());
+  const size_t before = server.Requests().size();
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+  std::vector<std::string> ranges;
+  const auto requests = server.Requests();
+  for (size_t i = before; i < requests.size(); ++i) {
+    if (requests[i].path() == package) ranges.push_back(requests[i].range);
+  }
+  EXPECT_EQ(ranges, std::vector<std::string>{"bytes=300000-" + std::to_string(packageSize - 1)});
+  EXPECT_EQ(ReadFileBytes(m_client / "Data" / "World.txt"), ReadFileBytes(v1 / "Data" / "World.txt"));
+  EXPECT_EQ(ReadFileBytes(m_client / "SkywardTides.exe"), ReadFileBytes(v1 / "SkywardTides.exe"));
 }
 
 }  // namespace
