@@ -189,4 +189,35 @@ TEST_F(UpdateRoadTest, RunKilledInTheMiddleOfAPackageResumesFromTheBytesOnDisk) 
   EXPECT_EQ(ReadFileBytes(m_client / "SkywardTides.exe"), ReadFileBytes(v1 / "SkywardTides.exe"));
 }
 
+TEST_F(UpdateRoadTest, CorruptPackageShowsTheRetryPageAndANextRunFetchesItWhole) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1, {"--client-version", "1"});
+  const std::string package = std::string(kUpdatePath) + "client.pkg";
+  testing_support::LocalServer server(m_root / "content", {"--fault", "path=" + package + ",corrupt=1000:4"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = m_root / "download" / "Launcher.exe";
+  fs::create_directories(first.parent_path());
+  ASSERT_EQ(RunProcess({LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, first.string(), "--server-url", server.BaseUrl(),
+                        "--update-path", kUpdatePath}),
+            0);
+  const int pid = platform::StartProcess({first.string(), "/auto", "/portable"}, first.parent_path().string());
+  ASSERT_NE(pid, 0);
+  std::string log;
+  for (int i = 0; i < 600 && log.find("|              MessageBox              |") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    log = NewestLog(first.parent_path());
+  }
+  EXPECT_NE(log.find("    .. warning: crc or size is not correct, file will be added to download queue"),
+            std::string::npos)
+      << log;
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  EXPECT_EQ(platform::WaitForProcess(pid, 20000), std::optional<int>(0));
+  EXPECT_FALSE(fs::exists(m_client / "Data" / "World.txt"));  // nothing unpacked from the bad package
+  EXPECT_FALSE(fs::exists(m_client / "update.xml"));          // an unfinished install is never trusted
+
+  ASSERT_TRUE(server.Reset());
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+  EXPECT_EQ(ReadFileBytes(m_client / "Data" / "World.txt"), ReadFileBytes(v1 / "Data" / "World.txt"));
+}
+
 }  // namespace
