@@ -99,6 +99,7 @@ sleep 2  # the game of the first run has ended; a new log name for the second ru
 echo "== Updating: Launcher.exe started from the client folder $client"
 run_launcher "$client"
 show_log "$client"
+sleep 2  # the game the update started ends by itself
 
 echo "== The installed client"
 ls -l "$client" "$client/data"
