@@ -72,6 +72,9 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   bool StartNetwork();
   // uninit's network step: downloader, then transport, 5000 ms each.
   void StopNetwork();
+  // "update.rxml" under the update path, and the request for it.
+  std::string ManifestRequestPath() const;
+  bool RequestManifest();
   // The message page: purpose code, buttons (0 OK, 4 Yes/No, 5
   // Retry/Cancel), error icon, extra control (1 edit field, 2 link).
   void ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool errorIcon, int32_t extra);
@@ -229,6 +232,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   bool InitServerChoice();
   void StopWorker(std::unique_ptr<CWorkerThread>& worker);
   std::string TempPathOf(const DownloadTask& task) const;
+  // Bytes of the task's package in its temporary file (0 when unknown).
+  uint64_t BytesOnDisk(const DownloadTask& task);
   static int64_t MainWindowProc(CLogic* self, const platform::Message& message);
 
   DocumentSource m_documentSource;

@@ -68,8 +68,12 @@ bool CLogic::StartNetwork() {
   // The first request: a wizard install shows the licence terms first;
   // every other run asks for the manifest at once.
   if (runMode == rmInstall && !settings.singlePageMode) return downloader->DownloadLicense(licensePath);
-  return downloader->DownloadUpdateXml(settings.updatePath + manifestArchiveName);
+  return RequestManifest();
 }
+
+std::string CLogic::ManifestRequestPath() const { return settings.updatePath + manifestArchiveName; }
+
+bool CLogic::RequestManifest() { return downloader && downloader->DownloadUpdateXml(ManifestRequestPath()); }
 
 void CLogic::StopNetwork() {
   if (!networkStarted) return;
@@ -95,7 +99,7 @@ void CLogic::StopNetwork() {
 
 void CLogic::OnTimer(uint32_t id) {
   if (closing) return;
-  if (failover && failover->OnTimer(id)) platform::KillTimer(mainWindow, id);
+  if (failover) failover->OnTimer(id);
 }
 
 // Downloader notifications.
@@ -112,9 +116,7 @@ void CLogic::licenseReceived(const CBuffer& body) {
   if (failover) failover->OnDownloadSucceeded();
   Log("License Ready");
   licenseText.assign(body.View());
-  if (runMode == rmInstall && !settings.singlePageMode && downloader) {
-    downloader->DownloadUpdateXml(settings.updatePath + manifestArchiveName);
-  }
+  if (runMode == rmInstall && !settings.singlePageMode) RequestManifest();
 }
 
 void CLogic::updateXmlReceived(const CBuffer& body) {
@@ -126,7 +128,7 @@ void CLogic::updateXmlReceived(const CBuffer& body) {
 void CLogic::netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) {
   if (!failover) return;
   std::string requestName;
-  if (type == eDownloadKind_UpdateXml) requestName = settings.updatePath + manifestArchiveName;
+  if (type == eDownloadKind_UpdateXml) requestName = ManifestRequestPath();
   if (type == eDownloadKind_Update && !fileDownloads.empty()) requestName = fileDownloads.front().name;
   failover->OnNetError(type, errorCode, httpStatus, answer, requestName);
 }
@@ -140,7 +142,7 @@ void CLogic::RepeatDownload(int32_t purpose) {
       downloader->DownloadLicense(licensePath);
       break;
     case eFailoverPurpose_Manifest:
-      downloader->DownloadUpdateXml(settings.updatePath + manifestArchiveName);
+      RequestManifest();
       break;
     case eFailoverPurpose_Package:
       ContinueDownloading();

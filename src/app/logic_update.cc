@@ -10,9 +10,7 @@
 #include "app/user_messages.h"
 #include "config/launcher_config.h"
 #include "config/launcher_lang_table.h"
-#include "install/client_folder.h"
 #include "install/client_launcher.h"
-#include "install/install_directory_list.h"
 #include "install/place_launcher.h"
 #include "install/portable_install.h"
 #include "net/download_sink.h"
@@ -90,10 +88,9 @@ void CLogic::OnCheckResult(uint64_t withData, int64_t kind) {
       ManifestWork();
       return;
     case CCheckerThread::kCheckNewLauncher:
-      Log("Finish check thread .. OK, only launcher update");
-      [[fallthrough]];
     case CCheckerThread::kCheckDone:
-      if (kind == CCheckerThread::kCheckDone) Log("Finish check thread .. OK");
+      Log(kind == CCheckerThread::kCheckDone ? "Finish check thread .. OK"
+                                             : "Finish check thread .. OK, only launcher update");
       if (withData == 0) {
         ShowMessagePage(GetString(21), 0, 0, true, 0);
         return;
@@ -129,15 +126,7 @@ void CLogic::ManifestWork() {
 // The installation of the client folder.
 
 void CLogic::StartInstall() {
-  if (clientFolder.empty()) {
-    InstallDirectoryList installs(settings.regPath);
-    DefaultFolderRequest request;
-    request.clientFolder = clientFolder;
-    request.runMode = runMode;
-    request.launcherFolder = platform::ParentPath(launcherPath);
-    request.fullName = settings.fullName;
-    clientFolder = ChooseDefaultClientFolder(request, installs);
-  }
+  if (clientFolder.empty()) PrepareDestinationFolder();
   if (clientFolder.empty()) {
     ShowMessagePage(GetString(93), 3, 0, true, 0);
     return;
@@ -193,6 +182,12 @@ void CLogic::PlaceLauncherAndRelease() {
 
 std::string CLogic::TempPathOf(const DownloadTask& task) const {
   return PackageTempPath(clientFolder, task.crc, static_cast<uint64_t>(task.size));
+}
+
+uint64_t CLogic::BytesOnDisk(const DownloadTask& task) {
+  uint64_t present = 0;
+  uint32_t crc = 0;
+  return Unpacker()->GetPackageState(TempPathOf(task), present, crc) ? present : 0;
 }
 
 bool CLogic::processStartDownload() {
@@ -302,10 +297,7 @@ void CLogic::filePartReceived(const DownloadPart& part, bool endedEarly) {
     Log("fireFilePartReceived() : buf empty");
     return;
   }
-  if (failover) {
-    failover->OnDownloadSucceeded();
-    failover->OnPartReceived();
-  }
+  if (failover) failover->OnPartReceived();
   DownloadTask& task = fileDownloads.front();
   ++task.parts;
   updateProgress(part.size, false);
@@ -320,10 +312,7 @@ void CLogic::filePartReceived(const DownloadPart& part, bool endedEarly) {
     Log("fireFilePartReceived() : bError");
     return;
   }
-  uint64_t present = 0;
-  uint32_t crc = 0;
-  files->GetPackageState(tempPath, present, crc);
-  if (present < static_cast<uint64_t>(task.size)) {
+  if (BytesOnDisk(task) < static_cast<uint64_t>(task.size)) {
     ContinueDownloading();
   } else {
     fileReceived();
@@ -364,10 +353,7 @@ bool CLogic::ContinueDownloading() {
   Log("continue downloading attempt #" + std::to_string(attempts));
   if (fileDownloads.empty()) return false;
   DownloadTask& task = fileDownloads.front();
-  uint64_t present = 0;
-  uint32_t crc = 0;
-  Unpacker()->GetPackageState(TempPathOf(task), present, crc);
-  task.firstByte = static_cast<int64_t>(present);
+  task.firstByte = static_cast<int64_t>(BytesOnDisk(task));
   task.length = task.size - task.firstByte;
   StartNextDownload();
   return true;

@@ -187,8 +187,7 @@ TEST(LauncherProcess, DamagedEmbeddedArchiveShowsThePreinitBox) {
   // The resource archive as the build embedded it, damaged in its main
   // header inside a copy of the launcher.
   std::string image = ReadFileBytes(LAUNCHER_EXE_PATH);
-  const std::string archive =
-      ReadFileBytes(std::filesystem::path(LAUNCHER_EXE_PATH).parent_path() / "resources" / "resources.rar");
+  const std::string archive = ReadFileBytes(LAUNCHER_RESOURCE_ARCHIVE);
   ASSERT_GT(archive.size(), 64u);
   const size_t at = image.find(archive.substr(0, 64));
   ASSERT_NE(at, std::string::npos);

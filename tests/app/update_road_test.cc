@@ -77,6 +77,17 @@ class UpdateRoadTest : public ::testing::Test {
     return code.value_or(-1);
   }
 
+  // A copy of the built launcher, stamped with `server` and the update
+  // path, in a folder of its own as a player would download it; empty when
+  // the stamping failed.
+  fs::path BrandedLauncher(testing_support::LocalServer& server) {
+    const fs::path launcher = m_root / "download" / "Launcher.exe";
+    fs::create_directories(launcher.parent_path());
+    const int code = RunProcess({LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, launcher.string(), "--server-url",
+                                 server.BaseUrl(), "--update-path", kUpdatePath});
+    return code == 0 ? launcher : fs::path();
+  }
+
   static std::string NewestLog(const fs::path& folder) {
     fs::path newest;
     for (const auto& entry : fs::directory_iterator(folder)) {
@@ -103,11 +114,8 @@ TEST_F(UpdateRoadTest, PortableInstallThenAnUpdateThatTakesTheIncrement) {
   Publish(v1, {"--client-version", "1"});
   testing_support::LocalServer server(m_root / "content");
   ASSERT_TRUE(server.ok()) << server.error();
-  const fs::path first = m_root / "download" / "Launcher.exe";
-  fs::create_directories(first.parent_path());
-  ASSERT_EQ(RunProcess({LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, first.string(), "--server-url", server.BaseUrl(),
-                        "--update-path", kUpdatePath}),
-            0);
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
 
   // Install: the portable folder, the files of version 1, the launcher's
   // copy, the game started with the server's address.
@@ -156,11 +164,8 @@ TEST_F(UpdateRoadTest, RunKilledInTheMiddleOfAPackageResumesFromTheBytesOnDisk) 
   ASSERT_GT(packageSize, 400000u);
   testing_support::LocalServer server(m_root / "content", {"--fault", "path=" + package + ",stall=300000:30000"});
   ASSERT_TRUE(server.ok()) << server.error();
-  const fs::path first = m_root / "download" / "Launcher.exe";
-  fs::create_directories(first.parent_path());
-  ASSERT_EQ(RunProcess({LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, first.string(), "--server-url", server.BaseUrl(),
-                        "--update-path", kUpdatePath}),
-            0);
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
 
   // The first run stalls after 300000 bytes of the package and is killed.
   const int pid = platform::StartProcess({first.string(), "/auto", "/portable"}, first.parent_path().string());
@@ -195,11 +200,8 @@ TEST_F(UpdateRoadTest, CorruptPackageShowsTheRetryPageAndANextRunFetchesItWhole)
   const std::string package = std::string(kUpdatePath) + "client.pkg";
   testing_support::LocalServer server(m_root / "content", {"--fault", "path=" + package + ",corrupt=1000:4"});
   ASSERT_TRUE(server.ok()) << server.error();
-  const fs::path first = m_root / "download" / "Launcher.exe";
-  fs::create_directories(first.parent_path());
-  ASSERT_EQ(RunProcess({LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, first.string(), "--server-url", server.BaseUrl(),
-                        "--update-path", kUpdatePath}),
-            0);
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
   const int pid = platform::StartProcess({first.string(), "/auto", "/portable"}, first.parent_path().string());
   ASSERT_NE(pid, 0);
   std::string log;

@@ -12,9 +12,7 @@ namespace testing_support {
 
 bool OpenBuiltResourceArchive() {
   static const bool opened = [] {
-    const std::filesystem::path path =
-        std::filesystem::path(LAUNCHER_EXE_PATH).parent_path() / "resources" / "resources.rar";
-    static const std::string image = ReadFileBytes(path);
+    const std::string image = ReadFileBytes(LAUNCHER_RESOURCE_ARCHIVE);
     return !image.empty() && ResourceArchive::Instance().Open(image.data(), image.size());
   }();
   return opened;
