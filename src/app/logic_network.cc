@@ -120,7 +120,6 @@ void CLogic::licenseReceived(const CBuffer& body) {
 }
 
 void CLogic::updateXmlReceived(const CBuffer& body) {
-  if (failover) failover->OnDownloadSucceeded();
   manifestArchive.assign(body.View());
   OnManifestArchive();
 }

@@ -52,10 +52,16 @@ CUnpackerThread* CLogic::Unpacker() { return dynamic_cast<CUnpackerThread*>(unpa
 void CLogic::OnManifestArchive() {
   std::string text;
   if (!ReadManifestArchive(manifestArchive, text)) {
-    Log("Finish check thread .. Fail");
-    ShowMessagePage(GetString(21), 0, 0, true, 0);
+    // Not an archive with "update.xml": a failed download that moves on
+    // to the next server.
+    if (failover) failover->OnNetError(eDownloadKind_UpdateXml, 0, 0, std::string(), ManifestRequestPath(), true);
     return;
   }
+  if (failover) failover->OnDownloadSucceeded();
+  Log("update.rxml Received");
+  Log("--- start Update.xml ---");
+  Log(text);
+  Log("--- end Update.xml ---");
   manifestText = std::move(text);
   StartChecker();
 }

@@ -75,7 +75,7 @@ std::string CServerFailover::ComposeErrorText(int32_t type, uint32_t errorCode, 
 }
 
 bool CServerFailover::OnNetError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer,
-                                 const std::string& requestName) {
+                                 const std::string& requestName, bool nextServer) {
   if (type == eDownloadKind_Kb || type == eDownloadKind_None || type > eDownloadKind_Update) return false;
   m_errorText = ComposeErrorText(type, errorCode, httpStatus, answer);
   if (type == eDownloadKind_Cud) {
@@ -83,8 +83,10 @@ bool CServerFailover::OnNetError(int32_t type, uint32_t errorCode, int32_t httpS
     StartTimer(eFailoverTimer_Cud);
     return true;
   }
-  // A maintenance answer or a time-out moves to the next server at once.
-  m_attempts = (httpStatus == 503 || errorCode == NetEx::eNetError_Timeout) ? kMaxAttempts + 1 : m_attempts + 1;
+  // A maintenance answer, a time-out or an unreadable answer moves to the
+  // next server at once.
+  m_attempts = (nextServer || httpStatus == 503 || errorCode == NetEx::eNetError_Timeout) ? kMaxAttempts + 1
+                                                                                          : m_attempts + 1;
   if (type == eDownloadKind_License) {
     m_purpose = eFailoverPurpose_License;
     if (httpStatus != 502 && httpStatus != 503) Log("net error License");

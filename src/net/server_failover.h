@@ -71,9 +71,11 @@ class CServerFailover {
 
   // netError of the downloader. `requestName` is the manifest's request
   // path or the first package's name (for the log). Kind 2 (the system
-  // update package) is not handled here: false.
+  // update package) is not handled here: false. With `nextServer` the
+  // attempts count as run out, as for a maintenance answer (an answer the
+  // launcher cannot read at all).
   bool OnNetError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer,
-                  const std::string& requestName = std::string());
+                  const std::string& requestName = std::string(), bool nextServer = false);
   // A package part with bytes arrived: the counter starts again.
   void OnPartReceived();
   // A CUD document, the licence, the manifest or a package part arrived: a

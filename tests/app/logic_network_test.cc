@@ -12,6 +12,7 @@
 #include "support/built_resources.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
+#include "update/zip_writer.h"
 
 namespace {
 
@@ -125,6 +126,34 @@ TEST_F(LogicNetworkTest, NoServerAnsweringEndsOnTheErrorPage) {
   ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
   EXPECT_EQ(logic->messagePurpose, eFailoverPurpose_Manifest);
   EXPECT_FALSE(logic->messageText.empty());
+  logic->uninit();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(LogicNetworkTest, AnAnswerThatIsNoManifestArchiveMovesToTheNextServer) {
+  // The first server answers "update.rxml" with bytes that are no archive;
+  // the second one publishes a real one.
+  const std::filesystem::path other = m_sandbox.dir() / "other";
+  testing_support::LocalServer broken(m_content);
+  testing_support::LocalServer good(other);
+  ASSERT_TRUE(broken.ok() && good.ok());
+  auto logic = InstallLogic({broken.BaseUrl(), good.BaseUrl()});
+  PublishManifest(*logic);
+  const std::string manifest = "<update clientVersion=\"7\"/>";
+  WriteFileBytes(other / logic->settings.updatePath.substr(1) / "update.rxml",
+                 ZipWriter::InMemory({{"update.xml", manifest}}));
+  ASSERT_TRUE(logic->StartNetwork());
+  ASSERT_TRUE(Pump(*logic, [&] { return !logic->manifestText.empty(); })) << Log();
+  EXPECT_EQ(logic->manifestText, manifest);
+  EXPECT_EQ(broken.Requests().size(), 1u);  // not asked again
+  const std::string log = Log();
+  EXPECT_NE(log.find("attempts run out"), std::string::npos) << log;
+  EXPECT_NE(log.find("update.rxml Received\r\n--- start Update.xml ---\r\n" + manifest + "\r\n--- end Update.xml ---\r\n"),
+            std::string::npos)
+      << log;
   logic->uninit();
 }
 
