@@ -10,18 +10,22 @@
 #include "install/install_directory_list.h"
 #include "net/downloader.h"
 #include "net/net_transport.h"
+#include "install/check_rights.h"
 #include "install/client_folder.h"
 #include "config/resource_archive.h"
 #include "ui/dpi_factor.h"
 #include "ui/headless_backend.h"
 #include "ui/layered_window.h"
+#include "ui/control_name_table.h"
 #include "ui/theme_setup.h"
+#include "ui/window_texts.h"
 #include "install/client_launcher.h"
 #include "update/checker_thread.h"
 #include "update/unpacker_thread.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"
 #include "platform/message_loop.h"
+#include "platform/named_pipe.h"
 #include "platform/settings_store.h"
 #include "platform/termination_signals.h"
 
@@ -195,10 +199,43 @@ bool CLogic::run() {
   Log("Set dialog title: ", false);
   Log(title);
   platform::SetWindowTitle(mainWindow, title);
+  if (layeredWindow) layeredWindow->Backend().SetTitle(title);
   PrepareDestinationFolder();
-  if (needsServer && ucrtPresent && !StartNetwork()) ShowMessagePage(GetString(71), 0, 0, true, 0);
+  if (windowTexts) windowTexts->InitTextControls();
+  ShowProgressPage(runMode == rmSetLongName ? 7 : 2);
+  if (!CheckRightsBeforeStart()) {
+    RunMessageLoop();
+    return true;
+  }
+  if (needsServer && ucrtPresent) {
+    ShowProgressPage(3);
+    if (!StartNetwork()) ShowMessagePage(GetString(71), 0, 0, true, 0);
+  }
   RunMessageLoop();
   return true;
+}
+
+bool CLogic::CheckRightsBeforeStart() {
+  CheckRightsRequest request;
+  request.runMode = runMode;
+  request.portable = portable;
+  request.clientFolder = clientFolder;
+  request.regPath = settings.regPath;
+  switch (CheckRights(request, log)) {
+    case CheckRightsOutcome::kPass:
+      return true;
+    case CheckRightsOutcome::kRefuseDownload:
+      platform::PostMessage(requesterWindow, eWindowsMessage_DownloadReady, 0, 1);
+      Quit();
+      return false;
+    case CheckRightsOutcome::kStartAssistant:
+    case CheckRightsOutcome::kNoRights:
+      // Without the elevated assistant a standard installation cannot be
+      // given the rights either.
+      ShowMessagePage(GetString(70), 0, 0, true, 0);
+      return false;
+  }
+  return false;
 }
 
 void CLogic::RunMessageLoop() {
@@ -265,6 +302,7 @@ void CLogic::uninit() {
     platform::DestroyMessageWindow(mainWindow);
     mainWindow = 0;
   }
+  windowTexts.reset();
   layeredWindow.reset();
 }
 
@@ -288,6 +326,9 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
       return 0;
     case eWindowsMessage_DownloadProgress:
       if (downloader) downloader->OnDownloadProgress(wParam, lParam);
+      return 0;
+    case eWindowsMessage_DownloadTask:
+      OnDownloadTask(wParam, lParam);
       return 0;
     default:
       return 0;
@@ -325,20 +366,6 @@ void CLogic::OnExit(uint64_t reason) {
   if (!trayMode || !silentDownloadFinished) Quit();
 }
 
-void CLogic::ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool /*errorIcon*/,
-                             int32_t /*extra*/) {
-  messagePurpose = purpose;
-  messageButtons = (buttons == 4 || buttons == 5) ? buttons : 0;
-  messageText = text;
-  savedPage = currentPage;
-  currentPage = settings.singlePageMode ? 1 : 5;
-  LogEmptyLine();
-  Log(" --------------------------------------");
-  Log("|              MessageBox              |");
-  Log("|--------------------------------------|");
-  Log(text);
-}
-
 void CLogic::PrepareDestinationFolder() {
   InstallDirectoryList installs(settings.regPath);
   DefaultFolderRequest request;
@@ -363,11 +390,36 @@ bool CLogic::CreateSkinnedWindow() {
   hooks.userMessage = [this](uint32_t message, uint64_t wParam, int64_t lParam, bool&) {
     return OnUserMessage(message, wParam, lParam);
   };
+  hooks.command = [this](int id) {
+    if (closing) return;
+    if (id == ui::ctlLanguage) {
+      OnCBNSelChange();
+    } else {
+      OnBtnClicked(id);
+    }
+  };
   layeredWindow = ui::CreateLauncherWindow(themeDocument, std::move(backend), std::move(hooks));
   if (!layeredWindow || layeredWindow->FindControl(12366) == nullptr) {
     layeredWindow.reset();
     return false;
   }
+  windowTexts = std::make_unique<ui::CWindowTexts>(*layeredWindow, languages);
+  windowTexts->stateSource = [this] {
+    ui::WindowTextState state;
+    state.singlePageMode = settings.singlePageMode;
+    state.backNextArrowsInText = settings.backNextArrowsInText;
+    state.runMode = runMode;
+    state.clientFolder = clientFolder;
+    state.regPath = settings.regPath;
+    return state;
+  };
+  windowTexts->languageCodeChanged = [this](const std::string& code) {
+    if (downloader) downloader->SetLanguage(code);
+  };
+  windowTexts->requestLicense = [this] {
+    if (downloader) downloader->DownloadLicense(licensePath);
+  };
+  windowTexts->log = [this](const std::string& text, bool lineEnd) { Log(text, lineEnd); };
   platform::SetTimer(mainWindow, ui::CLayeredWindow::kRepaintTimerId, ui::CLayeredWindow::kRepaintPeriodMs);
   return true;
 }

@@ -13,7 +13,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <deque>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "app/run_mode.h"
 #include "app/system_description.h"
@@ -36,8 +39,14 @@ class CClientLauncher;
 namespace NetEx {
 class CNetTransport;
 }
+namespace platform {
+class PipeConnection;
+}
 namespace ui {
 class CLayeredWindow;
+class CWindowTexts;
+class GuiControl;
+struct TextPart;
 }
 
 class CLogic : public IDownloaderNotify, public IServerFailoverHost {
@@ -72,12 +81,29 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   bool StartNetwork();
   // uninit's network step: downloader, then transport, 5000 ms each.
   void StopNetwork();
+  // The rights on the client folder in update and download runs; false
+  // when the run cannot go on (the message page or the requester says why).
+  bool CheckRightsBeforeStart();
   // "update.rxml" under the update path, and the request for it.
   std::string ManifestRequestPath() const;
   bool RequestManifest();
   // The message page: purpose code, buttons (0 OK, 4 Yes/No, 5
   // Retry/Cancel), error icon, extra control (1 edit field, 2 link).
   void ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool errorIcon, int32_t extra);
+  // The progress page by kind (1 uninstall entry, 2 start, 3 connecting, 4
+  // install, 5 launching, 6 waiting for a download task, 7 set long name).
+  void ShowProgressPage(int32_t kind);
+  // Page `page` (1-based) with frame `frame` (-1: pageVariant).
+  void ShowPage(int32_t page, int32_t frame = -1);
+  // The single install page, ready for the user (folder, options, Install).
+  void PrepareSinglePage();
+  // The window's buttons and check boxes, and the language list.
+  void OnBtnClicked(int32_t id);
+  void OnCBNSelChange();
+  // The status text (12361 on the single page, `wizardControl` in the
+  // wizard) from language strings and values, kept for a language switch.
+  void SetStatusText(std::vector<ui::TextPart> parts, int32_t wizardControl);
+  void SetProgressBar(double percent);
 
   // IDownloaderNotify, on the main thread.
   void cudFileReceived(const CBuffer& body) override;
@@ -115,6 +141,12 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   CCheckerThread* FileChecker();
   CUnpackerThread* Unpacker();
 
+  // The "/download" service: the requester's task pipe and its tasks.
+  bool ConnectTaskPipe();
+  void OnDownloadTask(uint64_t taskId, int64_t length);
+  void StartNextTask();
+  void OnTaskComplete();
+
   // IServerFailoverHost.
   void RepeatDownload(int32_t purpose) override;
   std::string LanguageString(int32_t number) override;
@@ -130,6 +162,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   // language box. Without a display the window renders off-screen.
   bool CreateSkinnedWindow();
   ui::CLayeredWindow* SkinnedWindow() const { return layeredWindow.get(); }
+  ui::CWindowTexts* WindowTexts() const { return windowTexts.get(); }
 
   // Creates the hidden main window that receives the messages; false when
   // the window system refused.
@@ -194,6 +227,20 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::string manifestArchive;
 
   std::unique_ptr<ui::CLayeredWindow> layeredWindow;
+  std::unique_ptr<ui::CWindowTexts> windowTexts;
+  int32_t lastProgressKind = 0;
+  std::string statusText;  // the status text as last shown
+
+  // The "/download" service.
+  struct PendingTask {
+    uint64_t id = 0;
+    std::set<std::string> packages;
+  };
+  std::unique_ptr<platform::PipeConnection> taskPipe;
+  std::set<std::string> takenPackages;  // lower-cased
+  std::deque<PendingTask> pendingTasks;
+  bool taskRunning = false;          // the checker works for the first pending task
+  bool downloadServiceReady = false;  // the waiting page was shown
 
   // The update road.
   std::string manifestText;  // "update.xml" as received
@@ -203,6 +250,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   uint64_t downloadBaseline = 0;
   uint64_t totalPackageBytes = 0;
   uint64_t unpackedKB = 0;
+  bool unpackFailed = false;  // the unpacker gave up: nothing more is fetched
   double progressPercent = 0;
   bool portableRequested = false;  // "/portable": a portable install without asking
   std::unique_ptr<CClientLauncher> clientLauncher;
@@ -234,6 +282,17 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::string TempPathOf(const DownloadTask& task) const;
   // Bytes of the task's package in its temporary file (0 when unknown).
   uint64_t BytesOnDisk(const DownloadTask& task);
+  ui::GuiControl* Control(int32_t id) const;
+  void EnableControl(int32_t id, bool enabled);
+  void ShowControl(int32_t id, bool visible);
+  bool IsChecked(int32_t id) const;
+  void SetChecked(int32_t id, bool checked);
+  int32_t MessagePageNumber() const;
+  void ReturnToSavedPage();
+  void AskCancelQuestion(int32_t purpose);
+  void OnMessageOk();
+  void OnMessageRetry();
+  void NextFromShortcutPage();
   static int64_t MainWindowProc(CLogic* self, const platform::Message& message);
 
   DocumentSource m_documentSource;

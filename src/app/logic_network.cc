@@ -126,6 +126,8 @@ void CLogic::updateXmlReceived(const CBuffer& body) {
 
 void CLogic::netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) {
   if (!failover) return;
+  // A package whose bytes could not be stored is no server's fault.
+  if (type == eDownloadKind_Update && unpackFailed) return;
   std::string requestName;
   if (type == eDownloadKind_UpdateXml) requestName = ManifestRequestPath();
   if (type == eDownloadKind_Update && !fileDownloads.empty()) requestName = fileDownloads.front().name;

@@ -15,6 +15,7 @@
 #include "install/portable_install.h"
 #include "net/download_sink.h"
 #include "net/downloader.h"
+#include "platform/file_io.h"
 #include "platform/file_system.h"
 #include "platform/folder_tree.h"
 #include "platform/message_loop.h"
@@ -22,6 +23,8 @@
 #include "update/package_temp_path.h"
 #include "update/unpacker_thread.h"
 #include "update/update_manifest.h"
+#include "ui/control_name_table.h"
+#include "ui/window_texts.h"
 
 namespace {
 
@@ -31,6 +34,9 @@ class CPackageSink : public IDownloadSink {
  public:
   CPackageSink(CUnpackerThread& unpacker, std::string tempPath) : m_unpacker(unpacker), m_tempPath(std::move(tempPath)) {}
   bool Begin(uint64_t offset) override {
+    // A package fetched again after it was found corrupt starts over from
+    // a file that is no longer there.
+    if (!m_unpacker.addFilePart(m_tempPath, nullptr, 0)) return false;
     uint64_t size = 0;
     uint32_t crc = 0;
     return m_unpacker.GetPackageState(m_tempPath, size, crc) && size == offset;
@@ -80,6 +86,11 @@ bool CLogic::StartChecker() {
   fileChecker->launcherPath = launcherPath;
   fileChecker->log = log;
   fileChecker->SetDownloadQueue(&fileDownloads, &bytesToDownload);
+  if (runMode == rmDownload && taskRunning && !pendingTasks.empty()) {
+    // A "/download" task: only the packages the requester named.
+    fileChecker->taskMode = true;
+    fileChecker->taskPackages = pendingTasks.front().packages;
+  }
   if (checker) StopWorker(checker);
   checker = std::move(fileChecker);
   return FileChecker()->Start();
@@ -114,18 +125,25 @@ void CLogic::ManifestWork() {
   CCheckerThread* fileChecker = FileChecker();
   const UpdateManifest& manifest = fileChecker->NewModel();
   if (!manifest.clientVersion.empty() && downloader) downloader->SetPackageArgument(manifest.clientVersion);
-  if (runMode == rmUpdate) fileChecker->LoadOldAppList();
-  if (runMode == rmUpdate) {
-    // An update goes straight on: no optional applications are offered in
-    // the single-page flow, so the files are checked at once.
-    PlaceLauncherAndRelease();
+  if (runMode == rmDownload) {
+    // A "/download" run only serves the requester's tasks.
+    if (taskPipe) {
+      NextFromShortcutPage();
+    } else {
+      ConnectTaskPipe();
+    }
     return;
   }
-  if (runMode == rmInstall && autoInstall) {
-    // The single page with "/auto": Install is pressed for the user.
-    Log("CLogic::OnBtnClicked: ", false);
-    Log("ID_SINGLEPAGEINSTALL_BTN_INSTALL");
-    StartInstall();
+  if (runMode == rmUpdate) {
+    fileChecker->LoadOldAppList();
+    // An update goes straight on to the check of the files.
+    NextFromShortcutPage();
+    return;
+  }
+  if (settings.singlePageMode && runMode != rmSetLongName) {
+    PrepareSinglePage();
+    // With "/auto" Install is pressed for the user.
+    if (autoInstall) OnBtnClicked(ui::ctlSingleInstallButtonInstall);
   }
 }
 
@@ -197,6 +215,7 @@ uint64_t CLogic::BytesOnDisk(const DownloadTask& task) {
 }
 
 bool CLogic::processStartDownload() {
+  if (settings.singlePageMode) EnableControl(ui::ctlSingleInstallSpriterangeWait, false);
   if (!Unpacker() || !Unpacker()->IsRunning()) {
     Log("Init/start unpack thread");
     auto newUnpacker = std::make_unique<CUnpackerThread>();
@@ -223,6 +242,13 @@ bool CLogic::processStartDownload() {
     ShowMessagePage(GetString(22), 3, 0, true, 0);
     return false;
   }
+  if (settings.singlePageMode) {
+    EnableControl(ui::ctlSingleInstallSpriterangeWait, false);
+    SetProgressBar(0);
+  } else {
+    ShowPage(3);
+  }
+  SetStatusText({ui::TextPart::String(18)}, ui::ctlDownloadInfo);
   Log(GetString(18));
   StartNextDownload();
   return true;
@@ -361,6 +387,9 @@ bool CLogic::ContinueDownloading() {
   DownloadTask& task = fileDownloads.front();
   task.firstByte = static_cast<int64_t>(BytesOnDisk(task));
   task.length = task.size - task.firstByte;
+  if (attempts > 0) {
+    SetStatusText({ui::TextPart::String(37), ui::TextPart::Integer(attempts)}, ui::ctlProgressInfo);
+  }
   StartNextDownload();
   return true;
 }
@@ -392,12 +421,21 @@ void CLogic::UpdateDownloadProgress(uint64_t unpackedBytes) {
   if (total == 0) total = done;
   if (unpackedBytes > 0) unpackedKB = unpackedBytes / 1024;
   double percent = 100.0;
-  if (done < total) {
+  const bool downloading = done < total;
+  if (downloading) {
     percent = total > 0 ? done * 100.0 / total : 100.0;
   } else if (totalPackageBytes > 1023) {
     percent = static_cast<double>(unpackedKB) * 100.0 / (static_cast<double>(totalPackageBytes) / 1024.0);
   }
   progressPercent = std::clamp(percent, 0.0, 100.0);
+  if (downloading) {
+    SetStatusText({ui::TextPart::String(4), ui::TextPart::Float(static_cast<float>(done)),
+                   ui::TextPart::Float(static_cast<float>(total))},
+                  ui::ctlDownloadInfo);
+  } else {
+    SetStatusText({ui::TextPart::Literal(std::to_string(static_cast<int>(percent)) + "%")}, ui::ctlDownloadInfo);
+  }
+  SetProgressBar(progressPercent);
 }
 
 // After the download.
@@ -406,12 +444,23 @@ void CLogic::OnUnpackResult(int64_t result) {
   CUnpackerThread* files = Unpacker();
   if (result == 0) {
     Log("Finish unpack thread .. OK");
+    // Kilobyte rounding leaves the last figure short of the whole.
+    progressPercent = 100.0;
+    SetProgressBar(progressPercent);
     processAfterDownload();
     return;
   }
   Log("Finish unpack thread .. Fail");
   const std::string error = files ? files->ErrorText() : std::string();
   Log(error);
+  // Nothing more is fetched into a folder that cannot take it; what is in
+  // "tmp" stays for the next run.
+  unpackFailed = true;
+  const int code = files ? files->ErrorCode() : 0;
+  if (result == CUnpackerThread::kUnpackWriteFailed && platform::IsOutOfSpaceError(code)) {
+    ShowMessagePage(GetString(22), 3, 0, true, 0);
+    return;
+  }
   ShowMessagePage(result == 1 ? GetString(19) : error, 0, 0, true, 0);
 }
 
@@ -422,7 +471,10 @@ void CLogic::processAfterDownload() {
   Log("Remove tmp directory");
   const std::string tmp = platform::JoinPath(clientFolder, "tmp");
   if (tmp.size() > 7) platform::RemoveTree(tmp);
-  if (runMode == rmDownload) return;
+  if (runMode == rmDownload) {
+    OnTaskComplete();
+    return;
+  }
   if (SaveManifestCopy(clientFolder, manifestText)) Log("Save update.xml");
   if (fastUpdate) {
     Log("Fast update finished .. OK");
@@ -431,13 +483,14 @@ void CLogic::processAfterDownload() {
   }
   if (runMode == rmUpdate || launchAfterUnpack || settings.singlePageMode) {
     if (runByClient && !runByClientCritical) return;
-    Launch();
+    OnBtnClicked(ui::ctlLaunch);
+    return;
   }
+  ShowPage(4);
 }
 
 void CLogic::Launch() {
-  Log("CLogic::OnBtnClicked: ", false);
-  Log("ID_BTN_LAUNCH");
+  ShowProgressPage(5);
   if (!clientLauncher) {
     clientLauncher = std::make_unique<CClientLauncher>(settings, mainWindow, log);
     clientLauncher->debugMode = debugMode;

@@ -18,6 +18,7 @@ enum eWindowsMessage : uint32_t {
   eWindowsMessage_UninstallResult = platform::WM_USER + 1602,
   eWindowsMessage_UnpackProgress = platform::WM_USER + 1603,
   eWindowsMessage_UninstallProgress = platform::WM_USER + 1604,
+  eWindowsMessage_DownloadReady = platform::WM_USER + 1650,
   eWindowsMessage_DownloadTaskState = platform::WM_USER + 1651,
   eWindowsMessage_DownloadProgress = platform::WM_USER + 1690,
   eWindowsMessage_DownloadDone = platform::WM_USER + 1691,

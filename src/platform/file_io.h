@@ -22,6 +22,9 @@ enum class PathKind { kMissing, kFile, kDirectory, kSymlink, kOther };
 PathKind GetPathKind(const std::string& path);
 // The error code of the calling thread's last failed system call.
 int LastSystemError();
+// Whether an error code means the volume (or the process's file size or
+// quota limit) has no room for more bytes.
+bool IsOutOfSpaceError(int code);
 // As ListDirectory, taking the kind of each entry from the listing itself
 // where the file system gives it (one system call less per entry). Links
 // are reported as links, never as folders.

@@ -38,6 +38,8 @@ PathKind GetPathKind(const std::string& path) {
 
 int LastSystemError() { return errno; }
 
+bool IsOutOfSpaceError(int code) { return code == ENOSPC || code == EFBIG || code == EDQUOT; }
+
 bool ListDirectoryEntries(const std::string& path, std::vector<DirectoryEntry>& entries) {
   entries.clear();
   DIR* dir = opendir(path.c_str());

@@ -80,12 +80,17 @@ class UpdateRoadTest : public ::testing::Test {
   // A copy of the built launcher, stamped with `server` and the update
   // path, in a folder of its own as a player would download it; empty when
   // the stamping failed.
-  fs::path BrandedLauncher(testing_support::LocalServer& server) {
+  fs::path BrandedLauncher(testing_support::LocalServer& server) { return BrandedLauncher({server.BaseUrl()}); }
+  fs::path BrandedLauncher(const std::vector<std::string>& serverUrls) {
     const fs::path launcher = m_root / "download" / "Launcher.exe";
     fs::create_directories(launcher.parent_path());
-    const int code = RunProcess({LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, launcher.string(), "--server-url",
-                                 server.BaseUrl(), "--update-path", kUpdatePath});
-    return code == 0 ? launcher : fs::path();
+    std::vector<std::string> argv = {LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, launcher.string(), "--update-path",
+                                     kUpdatePath};
+    for (const std::string& url : serverUrls) {
+      argv.push_back("--server-url");
+      argv.push_back(url);
+    }
+    return RunProcess(argv) == 0 ? launcher : fs::path();
   }
 
   static std::string NewestLog(const fs::path& folder) {
@@ -220,6 +225,156 @@ TEST_F(UpdateRoadTest, CorruptPackageShowsTheRetryPageAndANextRunFetchesItWhole)
   ASSERT_TRUE(server.Reset());
   EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
   EXPECT_EQ(ReadFileBytes(m_client / "Data" / "World.txt"), ReadFileBytes(v1 / "Data" / "World.txt"));
+}
+
+TEST_F(UpdateRoadTest, DownloadTasksOfARunningClientAreServedInTurn) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  fs::create_directories(v1 / "Voices");
+  fs::create_directories(v1 / "Maps");
+  WriteFileBytes(v1 / "Voices" / "Narrator.ogg", std::string(70000, 'v'));
+  WriteFileBytes(v1 / "Maps" / "Isles.map", std::string(50000, 'm'));
+  Publish(v1, {"--add", "voices.pkg=Voices", "--add", "maps.pkg=Maps"});
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+  ASSERT_TRUE(fs::exists(m_client / "Launcher.exe"));
+  EXPECT_FALSE(fs::exists(m_client / "Voices"));  // added packages only on request
+
+  // The game asks its launcher for the voices, for them again under
+  // another spelling, for an over-long text naming nothing, and for the
+  // maps: each answer comes in turn, and the long text does not put the
+  // pipe out of step.
+  ASSERT_TRUE(server.Reset());
+  const size_t before = server.Requests().size();
+  const fs::path answers = m_root / "answers.txt";
+  const std::string longText(3000, 'x');
+  const int game = platform::StartProcess(
+      {(m_client / "SkywardTides.exe").string(), "--timeout-ms", "60000", "--task-log", answers.string(),
+       "--download-task", "voices.pkg", "--download-task", "VOICES.pkg", "--download-task", longText,
+       "--download-task", "maps.pkg"},
+      m_client.string());
+  ASSERT_NE(game, 0);
+  EXPECT_EQ(platform::WaitForProcess(game, 60000), std::optional<int>(0));
+  EXPECT_EQ(ReadFileBytes(answers), "ready 0\nstate 1 3\nstate 2 3\nstate 3 3\nstate 4 3\nstate 0 2\nfinish\n");
+  EXPECT_EQ(ReadFileBytes(m_client / "Voices" / "Narrator.ogg"), std::string(70000, 'v'));
+  EXPECT_EQ(ReadFileBytes(m_client / "Maps" / "Isles.map"), std::string(50000, 'm'));
+  const std::vector<std::string> paths = Paths(server);
+  EXPECT_EQ(std::vector<std::string>(paths.begin() + static_cast<long>(before), paths.end()),
+            (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml", std::string(kUpdatePath) + "voices.pkg",
+                                      std::string(kUpdatePath) + "maps.pkg"}));
+  const std::string log = NewestLog(m_client);
+  EXPECT_NE(log.find("New task received: 2, (already loaded, skip)"), std::string::npos) << log;
+}
+
+TEST_F(UpdateRoadTest, ADeadServerAndAMaintenanceAnswerLeadToTheNextServer) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1);
+  WriteFileBytes(m_root / "maintenance.html", "<html><body>Back at 18:00</body></html>");
+  testing_support::LocalServer closed(m_root / "content",
+                                      {"--maintenance", "prefix=/,status=503,body=" + (m_root / "maintenance.html").string()});
+  testing_support::LocalServer open(m_root / "content");
+  ASSERT_TRUE(closed.ok() && open.ok());
+  const fs::path first = BrandedLauncher({"http://127.0.0.1:9", closed.BaseUrl(), open.BaseUrl()});
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+  EXPECT_EQ(ReadFileBytes(m_client / "Data" / "World.txt"), ReadFileBytes(v1 / "Data" / "World.txt"));
+  EXPECT_FALSE(closed.Requests().empty());
+  EXPECT_EQ(Paths(open), (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml",
+                                                   std::string(kUpdatePath) + "client.pkg"}));
+}
+
+// A volume too small for the update, made as a tmpfs of `sizeKiB` over the
+// program files folder in a private mount namespace: the launcher runs there
+// until its message page shows, then what it left is copied out and the
+// mount goes away with the namespace.
+class SmallVolumeTest : public UpdateRoadTest {
+ protected:
+  // The page's text is checked in English.
+  void SetUp() override {
+    UpdateRoadTest::SetUp();
+    ::setenv("LC_ALL", "en_US.UTF-8", 1);
+  }
+  void TearDown() override {
+    ::unsetenv("LC_ALL");
+    UpdateRoadTest::TearDown();
+  }
+
+  static bool NamespacesWork() { return RunProcess({"unshare", "-rm", "true"}) == 0; }
+
+  std::string RunOnSmallVolume(const fs::path& launcher, int sizeKiB) {
+    const fs::path programs = m_sandbox.ProgramFilesFolder();
+    const fs::path kept = m_root / "kept";
+    fs::create_directories(programs);
+    fs::create_directories(kept);
+    const std::string script =
+        "mount -t tmpfs -o size=" + std::to_string(sizeKiB) + "k tmpfs \"$1\" || exit 3\n"
+        "cd \"$3\" && ./Launcher.exe /auto /portable & pid=$!\n"
+        "i=0; while [ $i -lt 600 ] && ! grep -qs 'MessageBox' \"$3\"/*.log; do sleep 0.05; i=$((i+1)); done\n"
+        "kill -TERM $pid; wait $pid\n"
+        "cp -a \"$1/.\" \"$2/\"\n";
+    EXPECT_EQ(RunProcess({"unshare", "-rm", "sh", "-c", script, "sh", programs.string(), kept.string(),
+                          launcher.parent_path().string()}),
+              0);
+    fs::remove_all(programs);
+    fs::rename(kept, programs);
+    return NewestLog(launcher.parent_path());
+  }
+};
+
+TEST_F(SmallVolumeTest, NoRoomShowsString22AndALaterRunFinishesWithWhatWasKept) {
+  if (!NamespacesWork()) GTEST_SKIP() << "no private mount namespaces here";
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1);
+  const std::string package = std::string(kUpdatePath) + "client.pkg";
+  const uint64_t packageSize = fs::file_size(m_root / "content" / "skyward-tides" / "updates" / "client.pkg");
+  const uint64_t filesSize = fs::file_size(v1 / "SkywardTides.exe") + fs::file_size(v1 / "Data" / "World.txt");
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+
+  struct Case {
+    const char* what;
+    uint64_t volumeBytes;
+    bool packageKept;  // the package was whole in "tmp" when the room ran out
+  };
+  const Case cases[] = {
+      {"smaller than the package: refused before any byte", packageSize / 2, false},
+      {"the package fits, its files do not: refused while unpacking", packageSize + (filesSize - packageSize) / 3, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(m_sandbox.ProgramFilesFolder());
+    for (const auto& entry : fs::directory_iterator(first.parent_path())) {
+      if (entry.path().extension() == ".log") fs::remove(entry.path());
+    }
+    ASSERT_TRUE(server.Reset());
+    const std::string log = RunOnSmallVolume(first, static_cast<int>(c.volumeBytes / 1024));
+    const std::string noRoom = "|--------------------------------------|\r\nInsufficient disk space\r\n";
+    EXPECT_NE(log.find(noRoom), std::string::npos) << log;
+    EXPECT_FALSE(fs::exists(m_client / "update.xml"));
+    const fs::path tmp = m_client / "tmp";
+    uint64_t inTmp = 0;
+    if (fs::exists(tmp)) {
+      for (const auto& entry : fs::directory_iterator(tmp)) inTmp += entry.file_size();
+    }
+    EXPECT_EQ(inTmp, c.packageKept ? packageSize : 0u);
+
+    // With room again the install finishes, fetching the package only when
+    // it was not kept.
+    const size_t before = server.Requests().size();
+    EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+    EXPECT_EQ(ReadFileBytes(m_client / "Data" / "World.txt"), ReadFileBytes(v1 / "Data" / "World.txt"));
+    EXPECT_EQ(ReadFileBytes(m_client / "SkywardTides.exe"), ReadFileBytes(v1 / "SkywardTides.exe"));
+    std::vector<std::string> fetched;
+    const auto requests = server.Requests();
+    for (size_t i = before; i < requests.size(); ++i) {
+      if (requests[i].path() == package) fetched.push_back(requests[i].range);
+    }
+    EXPECT_EQ(fetched.size(), c.packageKept ? 0u : 1u);
+  }
 }
 
 }  // namespace

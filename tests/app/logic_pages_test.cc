@@ -1,0 +1,176 @@
+// The controller's pages on the single-page theme, driven through the
+// window's own controls: the install page waits for the manifest, the guest
+// check box chooses a portable folder, Install installs; a corrupt package
+// shows the Retry page, and Retry fetches it again.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "app/log_impl.h"
+#include "app/logic.h"
+#include "config/launcher_lang_table.h"
+#include "platform/local_time.h"
+#include "platform/message_loop.h"
+#include "support/built_resources.h"
+#include "support/local_server.h"
+#include "support/platform_sandbox.h"
+#include "ui/control_name_table.h"
+#include "ui/gui_control.h"
+#include "ui/layered_window.h"
+#include "update/update_content_builder.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ReadFileBytes;
+using testing_support::WriteFileBytes;
+
+class LogicPagesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(m_log.Open((m_sandbox.dir() / "run.log").c_str()));
+    m_log.SetUtf8(true);
+    m_content = m_sandbox.dir() / "content";
+    m_build = m_sandbox.dir() / "build";
+    std::string world;
+    for (int i = 0; i < 20000; ++i) world += "tile " + std::to_string(i) + "\n";
+    WriteFileBytes(m_build / "Data" / "World.txt", world);
+  }
+
+  // An install run of the built launcher on `server`, its content
+  // published, init done and the client folder chosen.
+  std::unique_ptr<CLogic> InstallLogic(testing_support::LocalServer& server) {
+    const std::string url = server.BaseUrl();
+    auto logic = std::make_unique<CLogic>([url](CLogic& l) {
+      if (!testing_support::LoadBuiltLauncherDocuments(l)) return false;
+      tinyxml2::XMLElement* login =
+          l.configDocument.RootElement()->FirstChildElement("ClientUpdateData")->FirstChildElement("Face")->FirstChildElement(
+              "LoginURLs");
+      login->DeleteChildren();
+      login->InsertNewChildElement("URL")->SetText(url.c_str());
+      return true;
+    });
+    logic->log = &m_log;
+    logic->launcherPath = (m_sandbox.dir() / "Launcher.exe").string();
+    EXPECT_TRUE(logic->preinit());
+    EXPECT_TRUE(logic->init(0, ""));
+    UpdateContentOptions options;
+    options.clientFolder = m_build.string();
+    options.outputFolder = (m_content / logic->settings.updatePath.substr(1)).string();
+    UpdateContentSummary summary;
+    std::string error;
+    EXPECT_TRUE(BuildUpdateContent(options, summary, error)) << error;
+    logic->PrepareDestinationFolder();
+    return logic;
+  }
+
+  // Serves the controller's window until `done` or 30 s.
+  static bool Pump(CLogic& logic, const std::function<bool()>& done) {
+    constexpr uint32_t kTick = 0x7E57;
+    const uint64_t deadline = platform::TickCountMs() + 30000;
+    platform::SetTimer(logic.MainWindow(), kTick, 20);
+    platform::Message m;
+    while (!done() && platform::TickCountMs() < deadline) {
+      if (!platform::GetMessage(m)) continue;
+      if (m.message == platform::WM_TIMER && m.wParam == kTick) continue;
+      platform::DispatchMessage(m);
+    }
+    platform::KillTimer(logic.MainWindow(), kTick);
+    return done();
+  }
+
+  // A click in the middle of control `id`, through the window.
+  static void Click(CLogic& logic, int id) {
+    ui::CLayeredWindow& window = *logic.SkinnedWindow();
+    const ui::GuiControl* control = window.FindControl(id);
+    ASSERT_NE(control, nullptr) << id;
+    const ui::GuiRect rect = control->ScreenRect();
+    const int x = rect.x + rect.width / 2;
+    const int y = rect.y + rect.height / 2;
+    window.OnMouseMove(x, y);
+    window.OnLButtonDown(x, y);
+    window.OnLButtonUp(x, y);
+  }
+
+  static bool Enabled(CLogic& logic, int id) { return logic.SkinnedWindow()->FindControl(id)->enabled; }
+  static bool Visible(CLogic& logic, int id) { return logic.SkinnedWindow()->FindControl(id)->visible; }
+
+  std::string Log() const { return ReadFileBytes(m_sandbox.dir() / "run.log"); }
+
+  testing_support::PlatformSandbox m_sandbox;
+  CLogImplW m_log;
+  fs::path m_content;
+  fs::path m_build;
+};
+
+TEST_F(LogicPagesTest, TheInstallPageWaitsForTheManifestAndInstallsAPortableFolder) {
+  testing_support::LocalServer server(m_content);
+  ASSERT_TRUE(server.ok()) << server.error();
+  auto logic = InstallLogic(server);
+  ASSERT_TRUE(logic->settings.singlePageMode);
+  logic->ShowProgressPage(3);  // everything waits for the manifest
+  EXPECT_FALSE(Enabled(*logic, ui::ctlSingleInstallButtonInstall));
+  EXPECT_FALSE(Enabled(*logic, ui::ctlSingleInstallCheckboxGuest));
+  ASSERT_TRUE(logic->StartNetwork());
+
+  // The manifest is in: the single page, ready for the user.
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->pageVariant == 3; })) << Log();
+  EXPECT_EQ(logic->currentPage, 4);
+  EXPECT_EQ(logic->SkinnedWindow()->CurrentFormIndex(), 3);
+  EXPECT_TRUE(Enabled(*logic, ui::ctlSingleInstallButtonInstall));
+  EXPECT_TRUE(Enabled(*logic, ui::ctlSingleInstallCheckboxGuest));
+  EXPECT_FALSE(logic->portable);
+  Click(*logic, ui::ctlSingleInstallCheckboxGuest);
+  EXPECT_TRUE(logic->portable);
+
+  Click(*logic, ui::ctlSingleInstallButtonInstall);
+  EXPECT_FALSE(Enabled(*logic, ui::ctlSingleInstallButtonInstall));  // not twice
+  const fs::path client = logic->clientFolder;
+  ASSERT_TRUE(Pump(*logic, [&] { return fs::exists(client / "update.xml"); })) << Log();
+  EXPECT_EQ(ReadFileBytes(client / "Data" / "World.txt"), ReadFileBytes(m_build / "Data" / "World.txt"));
+  EXPECT_TRUE(fs::exists(client / "guest.dat"));
+  EXPECT_EQ(logic->progressPercent, 100.0);
+  const std::string log = Log();
+  EXPECT_NE(log.find("CLogic::OnBtnClicked: ID_SINGLEPAGEINSTALL_BTN_INSTALL\r\nStart - guest install"),
+            std::string::npos)
+      << log;
+  logic->uninit();
+}
+
+TEST_F(LogicPagesTest, ACorruptPackageShowsRetryAndRetryFetchesItAgain) {
+  testing_support::LocalServer server(m_content);
+  ASSERT_TRUE(server.ok()) << server.error();
+  auto logic = InstallLogic(server);
+  const std::string package = logic->settings.updatePath + "client.pkg";
+  ASSERT_TRUE(server.AddRules("fault path=" + package + ",corrupt=100:4,times=1"));
+  logic->autoInstall = true;
+  logic->portable = true;
+  ASSERT_TRUE(logic->StartNetwork());
+
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
+  EXPECT_EQ(logic->messagePurpose, 7);
+  EXPECT_EQ(logic->messageText, GetString(40));
+  EXPECT_EQ(logic->currentPage, 1);
+  EXPECT_EQ(logic->savedPage, 4);
+  EXPECT_TRUE(Visible(*logic, ui::ctlMboxRetry));
+  EXPECT_TRUE(Visible(*logic, ui::ctlMboxCancel));
+  EXPECT_FALSE(Visible(*logic, ui::ctlMboxOk));
+  EXPECT_FALSE(Visible(*logic, ui::ctlMblistboxSpriteError));
+  const fs::path client = logic->clientFolder;
+  EXPECT_FALSE(fs::exists(client / "Data" / "World.txt"));
+
+  Click(*logic, ui::ctlMboxRetry);
+  EXPECT_EQ(logic->currentPage, 4);
+  ASSERT_TRUE(Pump(*logic, [&] { return fs::exists(client / "update.xml"); })) << Log();
+  EXPECT_EQ(ReadFileBytes(client / "Data" / "World.txt"), ReadFileBytes(m_build / "Data" / "World.txt"));
+  std::vector<std::string> packageRequests;
+  for (const auto& request : server.Requests()) {
+    if (request.path() == package) packageRequests.push_back(request.range);
+  }
+  const std::string whole = "bytes=0-" + std::to_string(fs::file_size(m_content / package.substr(1)) - 1);
+  EXPECT_EQ(packageRequests, (std::vector<std::string>{whole, whole}));  // the whole package again
+  logic->uninit();
+}
+
+}  // namespace
