@@ -29,6 +29,7 @@
 #include "platform/message.h"
 #include "platform/named_mutex.h"
 #include "servers/url_selector.h"
+#include "update/app_list.h"
 #include "update/download_task.h"
 
 class CLogImplW;
@@ -126,6 +127,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   void ManifestWork();
   void StartInstall();
   void PlaceLauncherAndRelease();
+  // After an update check: the shortcuts of added and removed programs.
+  void RefreshShortcuts(const std::vector<IconRecord>& records);
   bool processStartDownload();
   bool BuildDownloadList();
   bool StartNextDownload();

@@ -11,6 +11,8 @@
 #include "config/launcher_config.h"
 #include "config/launcher_lang_table.h"
 #include "install/client_launcher.h"
+#include "install/desktop_shortcuts.h"
+#include "install/install_directory_list.h"
 #include "install/place_launcher.h"
 #include "install/portable_install.h"
 #include "net/download_sink.h"
@@ -136,6 +138,7 @@ void CLogic::ManifestWork() {
   }
   if (runMode == rmUpdate) {
     fileChecker->LoadOldAppList();
+    RefreshShortcuts(fileChecker->BuildShortcutRecords());
     // An update goes straight on to the check of the files.
     NextFromShortcutPage();
     return;
@@ -145,6 +148,20 @@ void CLogic::ManifestWork() {
     // With "/auto" Install is pressed for the user.
     if (autoInstall) OnBtnClicked(ui::ctlSingleInstallButtonInstall);
   }
+}
+
+// The shortcuts of the client's programs follow the manifest's internal
+// applications. A portable folder refreshes its own; a standard one needs
+// the elevated assistant for the machine-wide ones, which this build does
+// not have yet, so they stay as they are.
+void CLogic::RefreshShortcuts(const std::vector<IconRecord>& records) {
+  if (records.empty()) return;
+  if (!portable) {
+    Log("Shortcut refresh needs the assistant, skipped");
+    return;
+  }
+  InstallDirectoryList installs(settings.regPath);
+  UpdateDesktopShortcuts(clientFolder, settings.fullName, records, true, installs, log);
 }
 
 // The installation of the client folder.
@@ -274,8 +291,10 @@ bool CLogic::BuildDownloadList() {
     task.parts = 0;
     if (settings.progressFromZero) {
       bytesToDownload -= std::min<uint64_t>(bytesToDownload, static_cast<uint64_t>(task.firstByte));
+      task.counted = 0;
     } else {
       bytesDownloaded += static_cast<uint64_t>(task.firstByte);
+      task.counted = static_cast<uint64_t>(task.firstByte);
     }
     if (task.length == 0) {
       AddTaskForUnpacker(task, true, false);
@@ -332,6 +351,7 @@ void CLogic::filePartReceived(const DownloadPart& part, bool endedEarly) {
   if (failover) failover->OnPartReceived();
   DownloadTask& task = fileDownloads.front();
   ++task.parts;
+  task.counted += part.size;
   updateProgress(part.size, false);
   Log("filePartReceived: file: " + task.name + " (part size: " + std::to_string(part.size) + ")");
   const std::string tempPath = TempPathOf(task);
@@ -365,11 +385,11 @@ void CLogic::fileReceived() {
     AddTaskForUnpacker(task, false, true);
     ShowMessagePage(GetString(40), eFailoverPurpose_Package, 5, false, 0);
     // Only what this package added to the count is taken back.
-    const uint64_t counted = std::min<uint64_t>(downloadBaseline, static_cast<uint64_t>(task.size));
-    downloadBaseline -= counted;
+    downloadBaseline -= std::min<uint64_t>(downloadBaseline, task.counted);
     bytesDownloaded = downloadBaseline;
     task.firstByte = 0;
     task.length = task.size;
+    task.counted = 0;
     fileDownloads.push_back(task);
     return;
   }

@@ -16,6 +16,7 @@ struct DownloadTask {
   int64_t firstByte = 0;  // bytes already present in the temporary file
   int64_t length = 0;     // bytes still to fetch
   int32_t parts = 0;      // parts received in this run
+  uint64_t counted = 0;   // bytes of this package in the controller's progress count
 };
 
 using DownloadTaskList = std::vector<DownloadTask>;

@@ -18,6 +18,8 @@
 #include "ui/control_name_table.h"
 #include "ui/gui_control.h"
 #include "ui/layered_window.h"
+#include "update/file_crc.h"
+#include "update/package_temp_path.h"
 #include "update/update_content_builder.h"
 
 namespace {
@@ -40,7 +42,7 @@ class LogicPagesTest : public ::testing::Test {
 
   // An install run of the built launcher on `server`, its content
   // published, init done and the client folder chosen.
-  std::unique_ptr<CLogic> InstallLogic(testing_support::LocalServer& server) {
+  std::unique_ptr<CLogic> InstallLogic(testing_support::LocalServer& server, uint64_t splitSize = 0) {
     const std::string url = server.BaseUrl();
     auto logic = std::make_unique<CLogic>([url](CLogic& l) {
       if (!testing_support::LoadBuiltLauncherDocuments(l)) return false;
@@ -58,6 +60,8 @@ class LogicPagesTest : public ::testing::Test {
     UpdateContentOptions options;
     options.clientFolder = m_build.string();
     options.outputFolder = (m_content / logic->settings.updatePath.substr(1)).string();
+    options.splitSize = splitSize;
+    options.level = splitSize > 0 ? 0 : 6;
     UpdateContentSummary summary;
     std::string error;
     EXPECT_TRUE(BuildUpdateContent(options, summary, error)) << error;
@@ -170,6 +174,37 @@ TEST_F(LogicPagesTest, ACorruptPackageShowsRetryAndRetryFetchesItAgain) {
   }
   const std::string whole = "bytes=0-" + std::to_string(fs::file_size(m_content / package.substr(1)) - 1);
   EXPECT_EQ(packageRequests, (std::vector<std::string>{whole, whole}));  // the whole package again
+  logic->uninit();
+}
+
+TEST_F(LogicPagesTest, ACorruptResumedPackageTakesBackOnlyWhatItCounted) {
+  // Two stored packages of incompressible files; the second is half in
+  // "tmp" from an earlier run, and its rest arrives damaged.
+  std::string noise(150000, '\0');
+  uint32_t x = 12345;
+  for (char& c : noise) c = static_cast<char>((x = x * 1103515245u + 12345u) >> 24);
+  WriteFileBytes(m_build / "Data" / "Sea.bin", noise);
+  testing_support::LocalServer server(m_content);
+  ASSERT_TRUE(server.ok()) << server.error();
+  auto logic = InstallLogic(server, 160000);
+  const fs::path published = m_content / logic->settings.updatePath.substr(1);
+  ASSERT_TRUE(fs::exists(published / "client_2.pkg"));
+  const uint64_t first = fs::file_size(published / "client.pkg");
+  const std::string second = ReadFileBytes(published / "client_2.pkg");
+  std::vector<uint8_t> buffer;
+  const FileCrcResult crc = ComputeFileCrc((published / "client_2.pkg").string(), buffer);
+  ASSERT_TRUE(crc.ok);
+  WriteFileBytes(PackageTempPath(logic->clientFolder, crc.crc, second.size()), second.substr(0, second.size() / 2));
+  ASSERT_TRUE(server.AddRules("fault path=" + logic->settings.updatePath + "client_2.pkg,corrupt=" +
+                              std::to_string(second.size() - 10) + ":4"));
+  logic->settings.progressFromZero = true;  // the count holds only this run's bytes
+  logic->autoInstall = true;
+  logic->portable = true;
+  ASSERT_TRUE(logic->StartNetwork());
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
+  EXPECT_EQ(logic->messageText, GetString(40));
+  EXPECT_EQ(logic->bytesDownloaded, first);
+  EXPECT_EQ(logic->downloadBaseline, first);
   logic->uninit();
 }
 

@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <stdlib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -283,6 +284,53 @@ TEST_F(UpdateRoadTest, ADeadServerAndAMaintenanceAnswerLeadToTheNextServer) {
   EXPECT_FALSE(closed.Requests().empty());
   EXPECT_EQ(Paths(open), (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml",
                                                    std::string(kUpdatePath) + "client.pkg"}));
+}
+
+// The .desktop files of a folder, by file name.
+std::vector<std::string> DesktopFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  if (!fs::exists(folder)) return names;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    if (entry.path().extension() == ".desktop") names.push_back(fs::relative(entry.path(), folder).string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(UpdateRoadTest, AnUpdateFetchesOnlyTheChangedPackageAndAddsTheNewProgramsShortcuts) {
+  ::setenv("LC_ALL", "en_US.UTF-8", 1);  // the program's name is given in English
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1);
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+  const std::vector<std::string> installed = DesktopFiles(m_sandbox.DesktopFolder());
+  ASSERT_EQ(installed.size(), 1u);  // the launcher's own
+  EXPECT_NE(ReadFileBytes(fs::path(m_sandbox.DesktopFolder()) / installed[0]).find((m_client / "Launcher.exe").string()),
+            std::string::npos);
+
+  // Version 2 adds a map editor in a package of its own; the rest is as it was.
+  const fs::path v2 = MakeBuild("v2", "one");
+  fs::create_directories(v2 / "Tools");
+  fs::copy_file(SampleGame(), v2 / "Tools" / "MapEditor.exe");
+  Publish(v2, {"--int", "tools.pkg=Tools", "--info", "tools.pkg|en|Map Editor|Tools\\MapEditor.exe"});
+  ASSERT_TRUE(server.Reset());
+  const size_t before = server.Requests().size();
+  EXPECT_EQ(RunLauncher(m_client / "Launcher.exe", {}), 0);
+  const std::vector<std::string> paths = Paths(server);
+  EXPECT_EQ(std::vector<std::string>(paths.begin() + static_cast<long>(before), paths.end()),
+            (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml", std::string(kUpdatePath) + "tools.pkg"}));
+  EXPECT_EQ(ReadFileBytes(m_client / "Tools" / "MapEditor.exe"), ReadFileBytes(v2 / "Tools" / "MapEditor.exe"));
+  const std::vector<std::string> updated = DesktopFiles(m_sandbox.DesktopFolder());
+  EXPECT_EQ(updated.size(), 2u);
+  bool editor = false;
+  for (const std::string& name : updated) {
+    editor = editor || ReadFileBytes(fs::path(m_sandbox.DesktopFolder()) / name).find("MapEditor.exe") != std::string::npos;
+  }
+  EXPECT_TRUE(editor) << NewestLog(m_client);
+  ::unsetenv("LC_ALL");
 }
 
 // A volume too small for the update, made as a tmpfs of `sizeKiB` over the
