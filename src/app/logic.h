@@ -31,6 +31,7 @@
 #include "servers/url_selector.h"
 #include "update/app_list.h"
 #include "update/download_task.h"
+#include "update/update_manifest.h"
 
 class CLogImplW;
 class CDownloader;
@@ -129,6 +130,11 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   void PlaceLauncherAndRelease();
   // After an update check: the shortcuts of added and removed programs.
   void RefreshShortcuts(const std::vector<IconRecord>& records);
+  // The external-application list from the manifest (none in fast mode),
+  // without the programs an earlier installation already has.
+  void BuildExternalApplications();
+  // After the download: the chosen optional applications are started.
+  void RunExternalApplications();
   bool processStartDownload();
   bool BuildDownloadList();
   bool StartNextDownload();
@@ -233,6 +239,16 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::unique_ptr<ui::CWindowTexts> windowTexts;
   int32_t lastProgressKind = 0;
   std::string statusText;  // the status text as last shown
+
+  // The optional applications offered after the check (in groups of 3 on
+  // the wizard's pages); each starts with the manifest's preselection.
+  struct ExternalApplication {
+    OptionalApplication app;
+    bool selected = true;
+    bool handled = false;
+  };
+  std::vector<ExternalApplication> externalApps;
+  int32_t externalAppPages = 0;
 
   // The "/download" service.
   struct PendingTask {

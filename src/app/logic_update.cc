@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/log_impl.h"
+#include "app/command_line.h"
 #include "app/logic.h"
 #include "app/user_messages.h"
 #include "config/launcher_config.h"
@@ -21,7 +22,9 @@
 #include "platform/file_system.h"
 #include "platform/folder_tree.h"
 #include "platform/message_loop.h"
+#include "platform/process.h"
 #include "update/checker_thread.h"
+#include "update/client_path.h"
 #include "update/package_temp_path.h"
 #include "update/unpacker_thread.h"
 #include "update/update_manifest.h"
@@ -136,8 +139,9 @@ void CLogic::ManifestWork() {
     }
     return;
   }
+  if (runMode == rmUpdate) fileChecker->LoadOldAppList();
+  BuildExternalApplications();
   if (runMode == rmUpdate) {
-    fileChecker->LoadOldAppList();
     RefreshShortcuts(fileChecker->BuildShortcutRecords());
     // An update goes straight on to the check of the files.
     NextFromShortcutPage();
@@ -148,6 +152,46 @@ void CLogic::ManifestWork() {
     // With "/auto" Install is pressed for the user.
     if (autoInstall) OnBtnClicked(ui::ctlSingleInstallButtonInstall);
   }
+}
+
+void CLogic::BuildExternalApplications() {
+  externalApps.clear();
+  CCheckerThread* fileChecker = FileChecker();
+  if (!fastUpdate && fileChecker) {
+    const std::vector<AppRecord> installed = fileChecker->OldAppList();
+    for (const OptionalApplication& app : fileChecker->NewModel().optionalApps) {
+      const bool present = std::any_of(installed.begin(), installed.end(),
+                                       [&](const AppRecord& record) { return record.Exec == app.exec; });
+      if (!present) externalApps.push_back(ExternalApplication{app, app.selected, false});
+    }
+  }
+  externalAppPages = static_cast<int32_t>((externalApps.size() + 2) / 3);
+}
+
+void CLogic::RunExternalApplications() {
+  if (externalApps.empty()) return;
+  LogEmptyLine();
+  Log("--- Run external applications ---");
+  LogEmptyLine();
+  ClientPathResolver resolver(clientFolder);
+  for (ExternalApplication& entry : externalApps) {
+    entry.handled = true;
+    if (!entry.selected) continue;
+    // Only a program inside the client folder is ever started.
+    std::string path = platform::JoinPath(clientFolder, client_path::ToNative(entry.app.exec));
+    bool exists = false;
+    const bool inside = resolver.Resolve(entry.app.exec, path, &exists) == ClientPathResolver::Status::kOk;
+    Log("  Run ext file: " + path);
+    if (!inside || !exists || !platform::FileExists(path)) {
+      Log("   .. fail - file not found");
+      continue;
+    }
+    std::vector<std::string> argv = {path};
+    for (std::string& argument : SplitCommandLine(entry.app.commandLine)) argv.push_back(std::move(argument));
+    Log(platform::StartProcess(argv, clientFolder) != 0 ? "   .. ok" : "   .. fail");
+  }
+  LogEmptyLine();
+  Log("---------------------------------");
 }
 
 // The shortcuts of the client's programs follow the manifest's internal
@@ -215,6 +259,9 @@ void CLogic::PlaceLauncherAndRelease() {
   {
     platform::ScopedLock lock(fileChecker->Lock());
     fileChecker->clientFolder = clientFolder;
+    for (const ExternalApplication& entry : externalApps) {
+      if (entry.selected) fileChecker->selectedApplications.insert(entry.app.package);
+    }
   }
   fileChecker->Release();
 }
@@ -487,7 +534,10 @@ void CLogic::OnUnpackResult(int64_t result) {
 void CLogic::processAfterDownload() {
   Log("processAfterDownload();");
   CCheckerThread* fileChecker = FileChecker();
-  if (!fastUpdate && runMode != rmDownload && fileChecker) fileChecker->UpdateAppList(false);
+  if (!fastUpdate && runMode != rmDownload) {
+    RunExternalApplications();
+    if (fileChecker) fileChecker->UpdateAppList(false);
+  }
   Log("Remove tmp directory");
   const std::string tmp = platform::JoinPath(clientFolder, "tmp");
   if (tmp.size() > 7) platform::RemoveTree(tmp);

@@ -333,6 +333,42 @@ TEST_F(UpdateRoadTest, AnUpdateFetchesOnlyTheChangedPackageAndAddsTheNewPrograms
   ::unsetenv("LC_ALL");
 }
 
+TEST_F(UpdateRoadTest, PreselectedOptionalApplicationsAreInstalledAndStartedOnce) {
+  ::setenv("LC_ALL", "en_US.UTF-8", 1);  // the applications are described in English
+  const fs::path v1 = MakeBuild("v1", "one");
+  fs::create_directories(v1 / "Extras");
+  fs::create_directories(v1 / "Demo");
+  fs::copy_file(SampleGame(), v1 / "Extras" / "Player.exe");
+  WriteFileBytes(v1 / "Demo" / "Intro.txt", "not chosen");
+  const fs::path played = m_root / "player-args.txt";
+  Publish(v1, {"--ext", "extras.pkg=Extras", "--ext", "demo.pkg=Demo", "--info",
+               "extras.pkg|en|Soundtrack|Extras\\Player.exe|--args-file " + played.string() + " --timeout-ms 100|The music|1",
+               "--info", "demo.pkg|en|Demo|Demo\\Intro.txt||A demo|0"});
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+  EXPECT_TRUE(fs::exists(m_client / "Extras" / "Player.exe"));
+  EXPECT_FALSE(fs::exists(m_client / "Demo"));
+  for (int i = 0; i < 100 && !fs::exists(played); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  EXPECT_EQ(ReadFileBytes(played), "--args-file\n" + played.string() + "\n--timeout-ms\n100\n");
+  const std::string log = NewestLog(first.parent_path());
+  EXPECT_NE(log.find("--- Run external applications ---"), std::string::npos) << log;
+
+  // An update does not offer, fetch or start it again.
+  fs::remove(played);
+  ASSERT_TRUE(server.Reset());
+  const size_t before = server.Requests().size();
+  EXPECT_EQ(RunLauncher(m_client / "Launcher.exe", {}), 0);
+  const std::vector<std::string> paths = Paths(server);
+  EXPECT_EQ(std::vector<std::string>(paths.begin() + static_cast<long>(before), paths.end()),
+            (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml"}));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_FALSE(fs::exists(played));
+  ::unsetenv("LC_ALL");
+}
+
 // A volume too small for the update, made as a tmpfs of `sizeKiB` over the
 // program files folder in a private mount namespace: the launcher runs there
 // until its message page shows, then what it left is copied out and the
