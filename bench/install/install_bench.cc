@@ -94,8 +94,8 @@ struct ChildRun {
   bool exited = false;  // ended normally (not by a signal, not timed out)
   int code = -1;
   double seconds = 0;
-  double peakMiB = 0;  // wait4's ru_maxrss
-  double hwmMiB = 0;   // last VmHWM read from /proc while it ran (its own)
+  double peakMiB = 0;  // wait4's ru_maxrss (Linux folds in the children it waited for)
+  double hwmMiB = 0;   // highest VmHWM read from /proc while it ran (its own alone)
 };
 
 double ReadHwmMiB(pid_t pid) {
@@ -484,6 +484,7 @@ bool RunLauncher(const fs::path& root, const fs::path& launcher, const Options& 
                             true,
                             options.timeoutSeconds});
   const fs::path client = root / "programs" / kFullName;
+  if (g_interrupted) return false;
   bool ok = run.exited && run.code == 0;
   if (!ok) fprintf(stderr, "launcher: %s (exit code %d)\n", run.started ? "failed" : "did not start", run.code);
   struct stat game {};
@@ -696,7 +697,10 @@ int Bench(const Options& options) {
       const size_t before = server.Requests().size();
       const bool ok = launcherTurn ? RunLauncher(root, branded, options, work / "build", build, ours)
                                    : RunPeers(root, server.BaseUrl(), packages, work / "build", build, peers);
+      if (g_interrupted) return 1;
       if (!ok) {
+        // A failed install keeps the folder: the launcher's log and its tmp
+        // folder tell why.
         fprintf(stderr, "FAILED: %s, round %d\n", launcherTurn ? "the launcher's install" : "curl + bsdtar",
                 round + 1);
         scratch.keep = scratch.keep || launcherTurn;
@@ -713,7 +717,10 @@ int Bench(const Options& options) {
       if (!options.keep) fs::remove_all(root, error);  // the next side starts with the same free page cache
     }
   }
-  if (g_interrupted) return 1;
+  if (g_interrupted) {
+    fprintf(stderr, "interrupted\n");
+    return 1;
+  }
   ours.ok = peers.ok = true;
 
   printf("install of %.0f MiB (%zu files) from %zu packages (%.0f MiB), best of %d round(s)\n", buildMiB,
