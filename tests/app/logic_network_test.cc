@@ -10,6 +10,7 @@
 #include "platform/local_time.h"
 #include "platform/message_loop.h"
 #include "support/built_resources.h"
+#include "support/logic_harness.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
 #include "update/zip_writer.h"
@@ -30,21 +31,7 @@ class LogicNetworkTest : public ::testing::Test {
   // A controller for an install run whose client update data lists
   // `servers`; init has run.
   std::unique_ptr<CLogic> InstallLogic(const std::vector<std::string>& servers) {
-    auto logic = std::make_unique<CLogic>([servers](CLogic& l) {
-      if (!testing_support::LoadBuiltLauncherDocuments(l)) return false;
-      tinyxml2::XMLElement* login =
-          l.configDocument.RootElement()->FirstChildElement("ClientUpdateData")->FirstChildElement("Face")->FirstChildElement(
-              "LoginURLs");
-      login->DeleteChildren();
-      for (const std::string& url : servers) login->InsertNewChildElement("URL")->SetText(url.c_str());
-      return true;
-    });
-    logic->log = &m_log;
-    logic->launcherPath = (m_sandbox.dir() / "Launcher.exe").string();
-    EXPECT_TRUE(logic->preinit());
-    EXPECT_TRUE(logic->init(0, ""));
-    EXPECT_EQ(logic->runMode, rmInstall);
-    return logic;
+    return testing_support::InstallRunLogic(servers, m_log, (m_sandbox.dir() / "Launcher.exe").string());
   }
 
   // The manifest archive as the server publishes it.
@@ -54,19 +41,8 @@ class LogicNetworkTest : public ::testing::Test {
     return bytes;
   }
 
-  // Serves the controller's window until `done` or 30 s.
   static bool Pump(CLogic& logic, const std::function<bool()>& done) {
-    constexpr uint32_t kTick = 0x7E57;
-    const uint64_t deadline = platform::TickCountMs() + 30000;
-    platform::SetTimer(logic.MainWindow(), kTick, 20);
-    platform::Message m;
-    while (!done() && platform::TickCountMs() < deadline) {
-      if (!platform::GetMessage(m)) continue;
-      if (m.message == platform::WM_TIMER && m.wParam == kTick) continue;
-      platform::DispatchMessage(m);
-    }
-    platform::KillTimer(logic.MainWindow(), kTick);
-    return done();
+    return testing_support::PumpUntil(logic, done);
   }
 
   std::string Log() const { return ReadFileBytes(m_sandbox.dir() / "run.log"); }

@@ -13,6 +13,7 @@
 #include "platform/local_time.h"
 #include "platform/message_loop.h"
 #include "support/built_resources.h"
+#include "support/logic_harness.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
 #include "ui/control_name_table.h"
@@ -43,20 +44,8 @@ class LogicPagesTest : public ::testing::Test {
   // An install run of the built launcher on `server`, its content
   // published, init done and the client folder chosen.
   std::unique_ptr<CLogic> InstallLogic(testing_support::LocalServer& server, uint64_t splitSize = 0) {
-    const std::string url = server.BaseUrl();
-    auto logic = std::make_unique<CLogic>([url](CLogic& l) {
-      if (!testing_support::LoadBuiltLauncherDocuments(l)) return false;
-      tinyxml2::XMLElement* login =
-          l.configDocument.RootElement()->FirstChildElement("ClientUpdateData")->FirstChildElement("Face")->FirstChildElement(
-              "LoginURLs");
-      login->DeleteChildren();
-      login->InsertNewChildElement("URL")->SetText(url.c_str());
-      return true;
-    });
-    logic->log = &m_log;
-    logic->launcherPath = (m_sandbox.dir() / "Launcher.exe").string();
-    EXPECT_TRUE(logic->preinit());
-    EXPECT_TRUE(logic->init(0, ""));
+    auto logic =
+        testing_support::InstallRunLogic({server.BaseUrl()}, m_log, (m_sandbox.dir() / "Launcher.exe").string());
     UpdateContentOptions options;
     options.clientFolder = m_build.string();
     options.outputFolder = (m_content / logic->settings.updatePath.substr(1)).string();
@@ -69,19 +58,8 @@ class LogicPagesTest : public ::testing::Test {
     return logic;
   }
 
-  // Serves the controller's window until `done` or 30 s.
   static bool Pump(CLogic& logic, const std::function<bool()>& done) {
-    constexpr uint32_t kTick = 0x7E57;
-    const uint64_t deadline = platform::TickCountMs() + 30000;
-    platform::SetTimer(logic.MainWindow(), kTick, 20);
-    platform::Message m;
-    while (!done() && platform::TickCountMs() < deadline) {
-      if (!platform::GetMessage(m)) continue;
-      if (m.message == platform::WM_TIMER && m.wParam == kTick) continue;
-      platform::DispatchMessage(m);
-    }
-    platform::KillTimer(logic.MainWindow(), kTick);
-    return done();
+    return testing_support::PumpUntil(logic, done);
   }
 
   // A click in the middle of control `id`, through the window.
