@@ -344,7 +344,7 @@ void DrawCheckBox(Canvas& skin, bool checked, State state) {
   cairo_t* cr = skin.cr();
   const Box box{2, 2, 32, 32, 7};
   SoftShadow(cr, box, 1, 1.5, state == kDisabled ? 0.1 : 0.3);
-  Rgba fillTop, fillBottom, border;
+  Rgba fillTop{}, fillBottom{}, border{};
   if (checked) {
     switch (state) {
       case kNormal: fillTop = Hex(0x4A94FF), fillBottom = kAccentDeep, border = Hex(0x5C9DFA); break;

@@ -3,7 +3,9 @@
 void DescribeSystem(SystemDescription& description) { DescribeSystem(platform::QuerySystemInfo(), description); }
 
 void DescribeSystem(const platform::SystemInfo& info, SystemDescription& description) {
-  description = SystemDescription{};
+  description.version = OsVersionRecord{};
+  description.osName = kUnknownOsName;
+  description.is64Bit = false;
   if (!info.available) return;
   OsVersionRecord& v = description.version;
   v.size = sizeof(OsVersionRecord);

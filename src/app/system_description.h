@@ -18,9 +18,11 @@ struct OsVersionRecord {
   uint8_t productType = 0;  // 1: workstation
 };
 
+inline constexpr char kUnknownOsName[] = "Unknown operating system";
+
 struct SystemDescription {
   OsVersionRecord version;
-  std::string osName = "Unknown operating system";
+  std::string osName = kUnknownOsName;
   bool is64Bit = false;
 };
 
