@@ -284,6 +284,7 @@ void CLogic::uninit() {
     Log("Send finish to client");
     platform::PostMessage(requesterWindow, eWindowsMessage_DownloadTaskState, 0, 2);
   }
+  StopTaskPipe();
   if (portable && runMode == rmUninstaller) {
     Log("Stop uninstaller thread");
     StopWorker(uninstaller);

@@ -155,6 +155,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   void OnDownloadTask(uint64_t taskId, int64_t length);
   void StartNextTask();
   void OnTaskComplete();
+  void WatchTaskPipe();
+  void StopTaskPipe();
 
   // IServerFailoverHost.
   void RepeatDownload(int32_t purpose) override;

@@ -42,6 +42,7 @@ bool CLogic::ConnectTaskPipe() {
     return false;
   }
   Log(" .. ok");
+  WatchTaskPipe();
   ShowProgressPage(6);
   platform::PostMessage(requesterWindow, eWindowsMessage_DownloadReady, mainWindow, 0);
   return true;
@@ -55,7 +56,9 @@ void CLogic::OnDownloadTask(uint64_t taskId, int64_t length) {
   }
   std::string text(std::min<uint64_t>(static_cast<uint64_t>(length), kMaxTaskText), '\0');
   const uint64_t rest = static_cast<uint64_t>(length) - text.size();
-  if (!taskPipe->ReadExact(text.data(), text.size(), kPipeReadMs) || !taskPipe->Skip(rest, kPipeReadMs)) {
+  const bool read = taskPipe->ReadExact(text.data(), text.size(), kPipeReadMs) && taskPipe->Skip(rest, kPipeReadMs);
+  WatchTaskPipe();
+  if (!read) {
     platform::PostMessage(requesterWindow, eWindowsMessage_DownloadTaskState, taskId, 1);
     return;
   }
@@ -79,6 +82,26 @@ void CLogic::OnDownloadTask(uint64_t taskId, int64_t length) {
   Log("New task received: " + std::to_string(taskId));
   pendingTasks.push_back(std::move(task));
   if (!taskRunning) StartNextTask();
+}
+
+// A requester that goes away (its end of the pipe closed) leaves nothing to
+// serve: the run ends. Bytes of a task that wait for their message stop the
+// watch until the task is read.
+void CLogic::WatchTaskPipe() {
+  if (!taskPipe) return;
+  const int fd = taskPipe->Descriptor();
+  platform::WatchDescriptor(fd, [this, fd] {
+    platform::UnwatchDescriptor(fd);
+    if (!taskPipe || !taskPipe->PeerClosed() || quitRequested) return;
+    Log("Task pipe closed by the requester");
+    Quit();
+  });
+}
+
+void CLogic::StopTaskPipe() {
+  if (!taskPipe) return;
+  platform::UnwatchDescriptor(taskPipe->Descriptor());
+  taskPipe.reset();
 }
 
 void CLogic::StartNextTask() {

@@ -26,6 +26,9 @@ class PipeConnection {
   bool Write(const void* data, size_t size, uint32_t timeoutMs);
   // Reads and drops `size` bytes (the part of a record the reader does not keep).
   bool Skip(uint64_t size, uint32_t timeoutMs);
+  // Without waiting: whether the other end has gone (nothing more can come).
+  // Bytes waiting to be read are left where they are.
+  bool PeerClosed() const;
   int Descriptor() const { return m_fd; }
 
  private:

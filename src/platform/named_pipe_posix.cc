@@ -88,6 +88,17 @@ bool PipeConnection::Skip(uint64_t size, uint32_t timeoutMs) {
   return true;
 }
 
+bool PipeConnection::PeerClosed() const {
+  char byte;
+  for (;;) {
+    const ssize_t got = ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT);
+    if (got > 0) return false;
+    if (got == 0) return true;
+    if (errno == EINTR) continue;
+    return errno != EAGAIN && errno != EWOULDBLOCK;
+  }
+}
+
 bool PipeConnection::Write(const void* data, size_t size, uint32_t timeoutMs) {
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
   const char* in = static_cast<const char*>(data);

@@ -269,6 +269,50 @@ TEST_F(UpdateRoadTest, DownloadTasksOfARunningClientAreServedInTurn) {
   EXPECT_NE(log.find("New task received: 2, (already loaded, skip)"), std::string::npos) << log;
 }
 
+TEST_F(UpdateRoadTest, ADownloadRunEndsWhenItsRequesterIsGone) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  fs::create_directories(v1 / "Voices");
+  WriteFileBytes(v1 / "Voices" / "Narrator.ogg", std::string(400000, 'v'));
+  Publish(v1, {"--add", "voices.pkg=Voices", "--level", "0"});
+  const std::string package = std::string(kUpdatePath) + "voices.pkg";
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+
+  // The game asks for the voices, which stall on the way, and dies.
+  ASSERT_TRUE(server.AddRules("fault path=" + package + ",stall=100000:30000"));
+  const fs::path answers = m_root / "answers.txt";
+  const int game = platform::StartProcess({(m_client / "SkywardTides.exe").string(), "--timeout-ms", "60000",
+                                           "--task-log", answers.string(), "--download-task", "voices.pkg"},
+                                          m_client.string());
+  ASSERT_NE(game, 0);
+  int launcher = 0;
+  bool asked = false;
+  for (int i = 0; i < 600 && !(launcher != 0 && asked); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (const auto& process : platform::ListProcesses()) {
+      if (process.executablePath == (m_client / "Launcher.exe").string()) launcher = process.processId;
+    }
+    for (const auto& request : server.Requests()) asked = asked || request.path() == package;
+  }
+  ASSERT_NE(launcher, 0);
+  ASSERT_TRUE(asked);
+  ASSERT_EQ(::kill(game, SIGKILL), 0);
+  platform::WaitForProcess(game, 10000);
+
+  // The launcher sees the pipe closed and ends by itself, mid-download.
+  for (int i = 0; i < 200 && platform::IsProcessRunning(launcher); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_FALSE(platform::IsProcessRunning(launcher));
+  const std::string log = NewestLog(m_client);
+  EXPECT_NE(log.find("Task pipe closed by the requester\r\nPostQuitMessage(0)"), std::string::npos) << log;
+  EXPECT_NE(log.find("Launcher finished"), std::string::npos) << log;
+  if (platform::IsProcessRunning(launcher)) ::kill(launcher, SIGKILL);
+}
+
 TEST_F(UpdateRoadTest, ADeadServerAndAMaintenanceAnswerLeadToTheNextServer) {
   const fs::path v1 = MakeBuild("v1", "one");
   Publish(v1);

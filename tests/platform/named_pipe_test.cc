@@ -36,6 +36,7 @@ TEST(NamedPipe, RecordsCrossInPiecesAndTheFileGoesWithTheServer) {
   EXPECT_TRUE(connection->ReadExact(tail, 4, 2000));
   EXPECT_EQ(std::string(tail, 4), "tail");
   client.join();
+  EXPECT_TRUE(connection->PeerClosed());
   // The writer is gone: a read ends instead of waiting for its time-out.
   EXPECT_FALSE(connection->ReadExact(tail, 1, 5000));
 
@@ -56,6 +57,14 @@ TEST(NamedPipe, NobodyListeningAndSilentPeersFail) {
   ASSERT_NE(connection, nullptr);
   char byte;
   EXPECT_FALSE(connection->ReadExact(&byte, 1, 50));  // a time-out, not a hang
+  EXPECT_FALSE(connection->PeerClosed());
+  ASSERT_TRUE(pipe->Write("z", 1, 1000));
+  EXPECT_FALSE(connection->PeerClosed());  // a waiting byte is no end, and stays
+  pipe.reset();
+  EXPECT_FALSE(connection->PeerClosed());  // nor while it is unread
+  EXPECT_TRUE(connection->ReadExact(&byte, 1, 1000));
+  EXPECT_EQ(byte, 'z');
+  EXPECT_TRUE(connection->PeerClosed());
 }
 
 }  // namespace
