@@ -200,6 +200,26 @@ TEST_F(UpdateRoadTest, RunKilledInTheMiddleOfAPackageResumesFromTheBytesOnDisk) 
   EXPECT_EQ(ReadFileBytes(m_client / "SkywardTides.exe"), ReadFileBytes(v1 / "SkywardTides.exe"));
 }
 
+TEST_F(UpdateRoadTest, AnAnswerCutShortIsContinuedFromWhereItStopped) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1, {"--level", "0"});
+  const std::string package = std::string(kUpdatePath) + "client.pkg";
+  const uint64_t packageSize = fs::file_size(m_root / "content" / "skyward-tides" / "updates" / "client.pkg");
+  testing_support::LocalServer server(m_root / "content", {"--fault", "path=" + package + ",cut=300000,times=1"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), 0);
+  std::vector<std::string> ranges;
+  for (const auto& request : server.Requests()) {
+    if (request.path() == package) ranges.push_back(request.range);
+  }
+  EXPECT_EQ(ranges, (std::vector<std::string>{"bytes=0-" + std::to_string(packageSize - 1),
+                                              "bytes=300000-" + std::to_string(packageSize - 1)}));
+  EXPECT_EQ(ReadFileBytes(m_client / "Data" / "World.txt"), ReadFileBytes(v1 / "Data" / "World.txt"));
+  EXPECT_EQ(ReadFileBytes(m_client / "SkywardTides.exe"), ReadFileBytes(v1 / "SkywardTides.exe"));
+}
+
 TEST_F(UpdateRoadTest, CorruptPackageShowsTheRetryPageAndANextRunFetchesItWhole) {
   const fs::path v1 = MakeBuild("v1", "one");
   Publish(v1, {"--client-version", "1"});
