@@ -168,7 +168,12 @@ void CLogic::SetProgressBar(double percent) {
 
 void CLogic::ShowPage(int32_t page, int32_t frame) {
   currentPage = page;
-  if (layeredWindow) layeredWindow->ShowForm(page, frame < 0 ? pageVariant : frame);
+  if (frame < 0) frame = pageVariant;
+  // The shortcut panel of the single install page belongs to its tall frame
+  // (an install); the short frames end below the buttons and would show
+  // only the panel's top edge.
+  if (settings.singlePageMode && page == 4) ShowControl(ui::ctlSingleInstallSpriteHide, frame == 3);
+  if (layeredWindow) layeredWindow->ShowForm(page, frame);
 }
 
 void CLogic::ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool errorIcon,

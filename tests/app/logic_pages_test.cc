@@ -94,6 +94,7 @@ TEST_F(LogicPagesTest, TheInstallPageWaitsForTheManifestAndInstallsAPortableFold
   logic->ShowProgressPage(3);  // everything waits for the manifest
   EXPECT_FALSE(Enabled(*logic, ui::ctlSingleInstallButtonInstall));
   EXPECT_FALSE(Enabled(*logic, ui::ctlSingleInstallCheckboxGuest));
+  EXPECT_FALSE(Visible(*logic, ui::ctlSingleInstallSpriteHide));  // the short frame has no shortcut panel
   ASSERT_TRUE(logic->StartNetwork());
 
   // The manifest is in: the single page, ready for the user.
@@ -102,6 +103,7 @@ TEST_F(LogicPagesTest, TheInstallPageWaitsForTheManifestAndInstallsAPortableFold
   EXPECT_EQ(logic->SkinnedWindow()->CurrentFormIndex(), 3);
   EXPECT_TRUE(Enabled(*logic, ui::ctlSingleInstallButtonInstall));
   EXPECT_TRUE(Enabled(*logic, ui::ctlSingleInstallCheckboxGuest));
+  EXPECT_TRUE(Visible(*logic, ui::ctlSingleInstallSpriteHide));
   EXPECT_FALSE(logic->portable);
   Click(*logic, ui::ctlSingleInstallCheckboxGuest);
   EXPECT_TRUE(logic->portable);
