@@ -240,17 +240,14 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::unique_ptr<ui::CLayeredWindow> layeredWindow;
   std::unique_ptr<ui::CWindowTexts> windowTexts;
   int32_t lastProgressKind = 0;
-  std::string statusText;  // the status text as last shown
 
   // The optional applications offered after the check (in groups of 3 on
   // the wizard's pages); each starts with the manifest's preselection.
   struct ExternalApplication {
     OptionalApplication app;
     bool selected = true;
-    bool handled = false;
   };
   std::vector<ExternalApplication> externalApps;
-  int32_t externalAppPages = 0;
 
   // The "/download" service.
   struct PendingTask {
@@ -260,8 +257,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::unique_ptr<platform::PipeConnection> taskPipe;
   std::set<std::string> takenPackages;  // lower-cased
   std::deque<PendingTask> pendingTasks;
-  bool taskRunning = false;          // the checker works for the first pending task
-  bool downloadServiceReady = false;  // the waiting page was shown
+  bool taskRunning = false;  // the checker works for the first pending task
 
   // The update road.
   std::string manifestText;  // "update.xml" as received
@@ -306,6 +302,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   ui::GuiControl* Control(int32_t id) const;
   void EnableControl(int32_t id, bool enabled);
   void ShowControl(int32_t id, bool visible);
+  // The single install page's inputs: language, Browse, Install, the check boxes.
+  void EnableSinglePageInputs(bool enabled);
   bool IsChecked(int32_t id) const;
   void SetChecked(int32_t id, bool checked);
   int32_t MessagePageNumber() const;

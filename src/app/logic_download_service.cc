@@ -9,13 +9,13 @@
 // the answer is eWindowsMessage_DownloadTaskState (task id, 3 done, 1 the
 // text could not be read). Tasks are served one after the other.
 #include <algorithm>
-#include <cctype>
 
 #include "app/logic.h"
 #include "app/user_messages.h"
 #include "platform/message_loop.h"
 #include "platform/named_pipe.h"
 #include "update/checker_thread.h"
+#include "update/client_path.h"
 
 namespace {
 
@@ -23,11 +23,6 @@ namespace {
 // starts where it should) and cut.
 constexpr size_t kMaxTaskText = 2048;
 constexpr uint32_t kPipeReadMs = 5000;
-
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-  return text;
-}
 
 }  // namespace
 
@@ -71,7 +66,7 @@ void CLogic::OnDownloadTask(uint64_t taskId, int64_t length) {
     size_t end = text.find('|', start);
     if (end == std::string::npos) end = text.size();
     const std::string name = text.substr(start, end - start);
-    if (!name.empty() && takenPackages.insert(Lower(name)).second) task.packages.insert(name);
+    if (!name.empty() && takenPackages.insert(client_path::LowerKey(name)).second) task.packages.insert(name);
     start = end + 1;
   }
   if (task.packages.empty()) {
@@ -111,10 +106,7 @@ void CLogic::StartNextTask() {
   bytesToDownload = 0;
   bytesDownloaded = 0;
   downloadBaseline = 0;
-  if (!StartChecker()) {
-    taskRunning = false;
-    return;
-  }
+  if (!StartChecker()) taskRunning = false;
 }
 
 void CLogic::OnTaskComplete() {

@@ -3,7 +3,6 @@
 // page with its headlines, the single install page, the status texts and
 // the progress bar, and what every button does.
 #include <algorithm>
-#include <cmath>
 
 #include "app/log_impl.h"
 #include "app/logic.h"
@@ -132,6 +131,14 @@ void CLogic::ShowControl(int32_t id, bool visible) {
   if (ui::GuiControl* control = Control(id)) control->visible = visible;
 }
 
+void CLogic::EnableSinglePageInputs(bool enabled) {
+  for (int32_t id : {ui::ctlLanguage, ui::ctlSingleInstallButtonBrowse, ui::ctlSingleInstallButtonInstall,
+                     ui::ctlSingleInstallCheckboxTerms, ui::ctlSingleInstallCheckboxGuest,
+                     ui::ctlSingleInstallCheckboxIconDesktop, ui::ctlSingleInstallCheckboxIconPrograms}) {
+    EnableControl(id, enabled);
+  }
+}
+
 bool CLogic::IsChecked(int32_t id) const {
   const auto* box = dynamic_cast<const ui::CGuiCheckBoxCtrl*>(Control(id));
   return box != nullptr && box->checked;
@@ -143,18 +150,7 @@ void CLogic::SetChecked(int32_t id, bool checked) {
 
 void CLogic::SetStatusText(std::vector<ui::TextPart> parts, int32_t wizardControl) {
   const int32_t id = settings.singlePageMode ? ui::ctlSingleInstallTextProgressInfo : wizardControl;
-  statusText.clear();
-  if (!parts.empty() && parts.front().kind == ui::tpkString) {
-    statusText = GetString(static_cast<int32_t>(parts.front().number));
-  } else if (!parts.empty()) {
-    statusText = parts.front().text;
-  }
-  if (windowTexts) {
-    windowTexts->SetLocalizedText(id, parts);
-    const auto& memory = windowTexts->Memory();
-    const auto entry = memory.find(id);
-    if (entry != memory.end()) ui::CWindowTexts::RenderEntry(entry->second, statusText);
-  }
+  if (windowTexts) windowTexts->SetLocalizedText(id, std::move(parts));
 }
 
 void CLogic::SetProgressBar(double percent) {
@@ -217,36 +213,26 @@ void CLogic::ReturnToSavedPage() {
 
 void CLogic::ShowProgressPage(int32_t kind) {
   lastProgressKind = kind;
-  if (kind == 6) downloadServiceReady = true;
   bool cancelShown = true;
   const int32_t headline = ProgressHeadline(kind, cancelShown);
   ShowControl(ui::ctlCancelFirstpage, cancelShown);
+  SetStatusText({ui::TextPart::String(headline)}, ui::ctlHeadlineFirstpageInfo);
   if (!settings.singlePageMode) {
-    SetStatusText({ui::TextPart::String(headline)}, ui::ctlHeadlineFirstpageInfo);
     ShowPage(11);
     return;
   }
   if (runMode != rmUpdate) ShowControl(ui::ctlSingleInstallButtonCancelUpdate, false);
   if (runMode != rmSetLongName && runMode != rmUpdate) {
-    for (int32_t id : {ui::ctlLanguage, ui::ctlSingleInstallButtonBrowse, ui::ctlSingleInstallButtonInstall,
-                       ui::ctlSingleInstallCheckboxTerms, ui::ctlSingleInstallCheckboxGuest,
-                       ui::ctlSingleInstallCheckboxIconDesktop, ui::ctlSingleInstallCheckboxIconPrograms}) {
-      EnableControl(id, false);
-    }
+    EnableSinglePageInputs(false);
     EnableControl(ui::ctlSingleInstallSpriterangeWait, true);
     ShowControl(ui::ctlSingleInstallProgress, true);
   }
-  SetStatusText({ui::TextPart::String(headline)}, ui::ctlHeadlineFirstpageInfo);
   ShowPage(4);
 }
 
 void CLogic::PrepareSinglePage() {
   if (runMode == rmInstall) pageVariant = 3;
-  for (int32_t id : {ui::ctlLanguage, ui::ctlSingleInstallButtonBrowse, ui::ctlSingleInstallButtonInstall,
-                     ui::ctlSingleInstallCheckboxTerms, ui::ctlSingleInstallCheckboxGuest,
-                     ui::ctlSingleInstallCheckboxIconDesktop, ui::ctlSingleInstallCheckboxIconPrograms}) {
-    EnableControl(id, true);
-  }
+  EnableSinglePageInputs(true);
   SetChecked(ui::ctlSingleInstallCheckboxGuest, portable);
   SetChecked(ui::ctlSingleInstallCheckboxIconDesktop, settings.createDesktopIcon);
   SetChecked(ui::ctlSingleInstallCheckboxIconPrograms, settings.createProgramsIcon);

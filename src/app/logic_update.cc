@@ -162,10 +162,9 @@ void CLogic::BuildExternalApplications() {
     for (const OptionalApplication& app : fileChecker->NewModel().optionalApps) {
       const bool present = std::any_of(installed.begin(), installed.end(),
                                        [&](const AppRecord& record) { return record.Exec == app.exec; });
-      if (!present) externalApps.push_back(ExternalApplication{app, app.selected, false});
+      if (!present) externalApps.push_back(ExternalApplication{app, app.selected});
     }
   }
-  externalAppPages = static_cast<int32_t>((externalApps.size() + 2) / 3);
 }
 
 void CLogic::RunExternalApplications() {
@@ -174,8 +173,7 @@ void CLogic::RunExternalApplications() {
   Log("--- Run external applications ---");
   LogEmptyLine();
   ClientPathResolver resolver(clientFolder);
-  for (ExternalApplication& entry : externalApps) {
-    entry.handled = true;
+  for (const ExternalApplication& entry : externalApps) {
     if (!entry.selected) continue;
     // Only a program inside the client folder is ever started.
     std::string path = platform::JoinPath(clientFolder, client_path::ToNative(entry.app.exec));
@@ -307,8 +305,7 @@ bool CLogic::processStartDownload() {
     return false;
   }
   if (settings.singlePageMode) {
-    EnableControl(ui::ctlSingleInstallSpriterangeWait, false);
-    SetProgressBar(0);
+    SetProgressBar(0);  // the wait animation went off above
   } else {
     ShowPage(3);
   }
