@@ -39,7 +39,7 @@
 
 #include <signal.h>
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "install/client_protocol.h"
 #include "platform/append_file.h"
 #include "platform/named_pipe.h"

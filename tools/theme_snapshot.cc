@@ -26,7 +26,7 @@
 #include "config/launcher_lang_table.h"
 #include "config/launcher_settings.h"
 #include "config/resource_archive.h"
-#include "config/xml_path_query.h"
+#include "base/xml_path_query.h"
 #include "platform/file_system.h"
 #include "ui/control_name_table.h"
 #include "ui/dpi_factor.h"

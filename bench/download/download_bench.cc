@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "net/downloader.h"
 #include "net/net_transport.h"
 #include "platform/file_system.h"

@@ -30,7 +30,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/message_loop.h"
 #include "update/checker_thread.h"
 #include "update/file_crc.h"

@@ -5,11 +5,11 @@
 #include <memory>
 #include <new>
 
-#include "app/command_line.h"
+#include "base/command_line.h"
 #include "app/log_files.h"
-#include "app/log_impl.h"
-#include "app/startup_error.h"
-#include "app/user_messages.h"
+#include "base/log_impl.h"
+#include "base/startup_error.h"
+#include "base/user_messages.h"
 #include "platform/error_box.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/file.h"
-#include "app/log_impl.h"
+#include "base/file.h"
+#include "base/log_impl.h"
 #include "platform/file_system.h"
 
 namespace {

@@ -18,14 +18,14 @@
 #include <string>
 #include <vector>
 
-#include "app/run_mode.h"
+#include "app/decide_run_mode.h"
 #include "app/system_description.h"
-#include "app/thread.h"
-#include "app/unk.h"
+#include "base/thread.h"
+#include "base/unk.h"
 #include "config/language_list.h"
 #include "config/launcher_settings.h"
 #include "net/downloader_notify.h"
-#include "net/server_failover.h"
+#include "servers/server_failover.h"
 #include "platform/message.h"
 #include "platform/named_mutex.h"
 #include "servers/url_selector.h"

@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "app/logic.h"
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/message_loop.h"
 #include "platform/named_pipe.h"
 #include "update/checker_thread.h"

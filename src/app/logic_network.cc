@@ -3,7 +3,7 @@
 // requests back to the controller.
 #include <memory>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "app/logic.h"
 #include "config/launcher_lang_table.h"
 #include "net/downloader.h"

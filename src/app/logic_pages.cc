@@ -4,7 +4,7 @@
 // the progress bar, and what every button does.
 #include <algorithm>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "app/logic.h"
 #include "config/launcher_lang_table.h"
 #include "net/downloader.h"

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <memory>
 
-#include "app/log_impl.h"
-#include "app/command_line.h"
+#include "base/log_impl.h"
+#include "base/command_line.h"
 #include "app/logic.h"
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "config/launcher_config.h"
 #include "config/launcher_lang_table.h"
 #include "install/client_launcher.h"

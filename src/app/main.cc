@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
+#include "base/command_line.h"
 #include "app/entry_point.h"
-#include "app/thread.h"
+#include "base/thread.h"
 #include "platform/termination_signals.h"
 
 int main(int argc, char** argv) {

@@ -2,12 +2,12 @@
 
 #include <memory>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "config/launcher_lang_table.h"
 #include "config/marker_record.h"
 #include "config/resource_archive.h"
-#include "config/xml_path_query.h"
-#include "config/xml_readers.h"
+#include "base/xml_path_query.h"
+#include "base/xml_readers.h"
 #include "platform/settings_store.h"
 #include "platform/text_encoding.h"
 #include "platform/user_locale.h"

@@ -15,7 +15,7 @@
 
 #include <tinyxml2.h>
 
-#include "app/run_mode.h"
+#include "base/run_mode.h"
 
 class CLogImplW;
 class ResourceArchive;

@@ -2,14 +2,14 @@
 
 #include <zlib.h>
 
-#include "app/log_impl.h"
-#include "app/startup_error.h"
+#include "base/log_impl.h"
+#include "base/startup_error.h"
 #include "config/language_list.h"
 #include "config/launcher_lang_table.h"
 #include "config/marker_record.h"
 #include "config/resource_archive.h"
-#include "config/xml_path_query.h"
-#include "config/xml_readers.h"
+#include "base/xml_path_query.h"
+#include "base/xml_readers.h"
 #include "platform/embedded_resources.h"
 #include "platform/file_system.h"
 #include "platform/process.h"

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 class CLauncherLang {
  public:

@@ -1,7 +1,7 @@
 #include "config/resource_archive.h"
 
 #include "update/archive_helper_rar.h"
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 ResourceArchive& ResourceArchive::Instance() {
   static ResourceArchive instance;

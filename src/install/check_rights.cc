@@ -1,6 +1,6 @@
 #include "install/check_rights.h"
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "install/folder_operations.h"
 #include "platform/folder_tree.h"
 #include "platform/settings_store.h"

@@ -15,7 +15,7 @@
 
 #include <string>
 
-#include "app/run_mode.h"
+#include "base/run_mode.h"
 
 class CLogImplW;
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "app/run_mode.h"
+#include "base/run_mode.h"
 
 class InstallDirectoryList;
 

@@ -4,7 +4,7 @@
 
 #include <cerrno>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "config/launcher_settings.h"
 #include "install/client_protocol.h"
 #include "install/client_run_thread.h"

@@ -1,6 +1,6 @@
 #include "install/client_run_thread.h"
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/message_loop.h"
 #include "platform/process.h"
 

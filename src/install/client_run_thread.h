@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "app/thread.h"
+#include "base/thread.h"
 #include "platform/message.h"
 #include "platform/named_event.h"
 #include "platform/sync.h"

@@ -1,6 +1,6 @@
 #include "install/desktop_shortcuts.h"
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "install/display_name.h"
 #include "install/install_directory_list.h"
 #include "install/shortcuts.h"

@@ -1,6 +1,6 @@
 #include "install/portable_install.h"
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "install/display_name.h"
 #include "install/folder_operations.h"
 #include "install/shortcuts.h"

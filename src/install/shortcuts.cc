@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/command_line.h"
+#include "base/command_line.h"
 #include "install/desktop_entry.h"
 #include "install/folder_operations.h"
 #include "install/install_directory_list.h"

@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/log_impl.h"
-#include "app/user_messages.h"
+#include "base/log_impl.h"
+#include "base/user_messages.h"
 #include "net/net_errors.h"
 #include "net/net_transport.h"
 #include "platform/message_loop.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/unk.h"
+#include "base/unk.h"
 #include "net/buffer.h"
 
 // One received part of a package (download kind 5).

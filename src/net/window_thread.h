@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "app/thread.h"
+#include "base/thread.h"
 #include "platform/message.h"
 #include "platform/sync.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 #include "platform/locale_time.h"
 
 namespace {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 #include "platform/file_system.h"
 #include "servers/cud_cipher.h"
 

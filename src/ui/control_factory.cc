@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 #include "ui/control_name_table.h"
 #include "ui/gui_bitmap_border_ctrl.h"
 #include "ui/gui_bitmap_ctrl.h"

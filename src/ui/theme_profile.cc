@@ -1,6 +1,6 @@
 #include "ui/theme_profile.h"
 
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 #include "ui/font_cache.h"
 #include "ui/theme_texture.h"
 #include "ui/theme_values.h"

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 
 namespace ui {
 

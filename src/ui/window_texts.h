@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_mode.h"
+#include "base/run_mode.h"
 #include "config/language_list.h"
 
 namespace ui {

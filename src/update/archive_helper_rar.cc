@@ -1,6 +1,6 @@
 #include "update/archive_helper_rar.h"
 
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 CArchiveHelperRar& CArchiveHelperRar::Instance() {
   static CArchiveHelperRar instance;

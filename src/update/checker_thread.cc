@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/log_impl.h"
-#include "app/user_messages.h"
+#include "base/log_impl.h"
+#include "base/user_messages.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"

@@ -37,7 +37,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/thread.h"
+#include "base/thread.h"
 #include "platform/message.h"
 #include "platform/sync.h"
 #include "update/add_pkg.h"

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/file_io.h"
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 class CFileReadStream : public ISimpleReadStream {
  public:

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <thread>
 
-#include "app/log_impl.h"
-#include "app/user_messages.h"
+#include "base/log_impl.h"
+#include "base/user_messages.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
 #include "update/archive_helper_rar.h"

@@ -40,7 +40,7 @@
 #include <string>
 #include <vector>
 
-#include "app/thread.h"
+#include "base/thread.h"
 #include "platform/file_io.h"
 #include "platform/message.h"
 #include "platform/sync.h"

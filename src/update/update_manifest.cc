@@ -4,13 +4,13 @@
 
 #include <cstring>
 
-#include "app/log_impl.h"
-#include "config/xml_path_query.h"
-#include "config/xml_readers.h"
+#include "base/log_impl.h"
+#include "base/xml_path_query.h"
+#include "base/xml_readers.h"
 #include "platform/file_system.h"
 #include "update/archive_helper_rar.h"
 #include "update/client_path.h"
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 #include "update/zip_file.h"
 
 namespace {

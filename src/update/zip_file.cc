@@ -6,7 +6,7 @@
 #include <cstring>
 #include <limits>
 
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 
 #include <thread>
 
-#include "app/log_impl.h"
-#include "app/user_messages.h"
+#include "base/log_impl.h"
+#include "base/user_messages.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"
 #include "platform/message_loop.h"

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "app/file.h"
-#include "app/log_impl.h"
+#include "base/file.h"
+#include "base/log_impl.h"
 #include "support/temp_dir.h"
 
 namespace {

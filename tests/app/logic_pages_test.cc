@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <functional>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "app/logic.h"
 #include "config/launcher_lang_table.h"
 #include "platform/local_time.h"

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <thread>
 
-#include "app/log_impl.h"
-#include "app/user_messages.h"
+#include "base/log_impl.h"
+#include "base/user_messages.h"
 #include "platform/message_loop.h"
 #include "platform/settings_store.h"
 #include "config/launcher_config.h"

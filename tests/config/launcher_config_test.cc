@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "app/startup_error.h"
+#include "base/startup_error.h"
 #include "config/language_list.h"
 #include "config/launcher_lang_table.h"
 #include "config/lso_source.h"
 #include "config/resource_fixture.h"
-#include "config/xml_path_query.h"
+#include "base/xml_path_query.h"
 #include "platform/settings_store.h"
 #include "servers/url_selector.h"
 #include "support/platform_sandbox.h"

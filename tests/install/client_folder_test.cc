@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "install/check_rights.h"
 #include "install/install_directory_list.h"
 #include "platform/settings_store.h"

@@ -11,8 +11,8 @@
 #include <optional>
 #include <thread>
 
-#include "app/log_impl.h"
-#include "app/user_messages.h"
+#include "base/log_impl.h"
+#include "base/user_messages.h"
 #include "config/launcher_settings.h"
 #include "install/client_protocol.h"
 #include "install/client_run_thread.h"

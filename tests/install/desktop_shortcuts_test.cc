@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "install/install_directory_list.h"
 #include "platform/settings_store.h"
 #include "support/platform_sandbox.h"

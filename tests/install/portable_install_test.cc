@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/log_impl.h"
+#include "base/command_line.h"
+#include "base/log_impl.h"
 #include "install/desktop_entry.h"
 #include "install/shortcuts.h"
 #include "platform/special_folders.h"

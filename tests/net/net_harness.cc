@@ -1,6 +1,6 @@
 #include "net/net_harness.h"
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "platform/local_time.h"
 #include "platform/message_loop.h"
 

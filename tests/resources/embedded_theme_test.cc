@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "config/resource_archive.h"
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 #include "ui/control_name_table.h"
 #include "ui/theme_texture.h"
 #include "support/run_process.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "app/logic.h"
 #include "platform/local_time.h"
 #include "platform/message_loop.h"

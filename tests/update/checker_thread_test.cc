@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "support/platform_sandbox.h"
 #include "update/app_list.h"
 #include "update/launcher_checksum.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "support/platform_sandbox.h"
 #include "update/rar/rar_stored_writer.h"
 #include "update/zip_writer.h"

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/user_messages.h"
+#include "base/user_messages.h"
 #include "support/platform_sandbox.h"
 #include "support/run_process.h"
 #include "update/checker_thread.h"

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 namespace {
 

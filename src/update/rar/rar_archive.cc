@@ -7,7 +7,7 @@
 
 #include "update/rar/rar_file_name.h"
 #include "update/rar/rar_window.h"
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 namespace rar {
 namespace {

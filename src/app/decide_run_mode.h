@@ -1,21 +1,14 @@
-// The run modes of a launcher process and the rule that picks one from the
-// run code and the state of the disk and the registered folders.
+// The rule that picks a launcher process's run mode from the run code and the
+// state of the disk and the registered folders.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
+#include "base/run_mode.h"
+
 class CLogImplW;
 class InstallDirectoryList;
-
-enum RunMode : int32_t {
-  rmUnknown = -1,
-  rmInstall = 0,
-  rmUpdate = 1,
-  rmUninstaller = 2,
-  rmDownload = 3,
-  rmSetLongName = 4,
-};
 
 struct RunModeDecision {
   RunMode runMode = rmUnknown;

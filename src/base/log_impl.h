@@ -12,7 +12,7 @@
 #include <cstddef>
 #include <string>
 
-#include "app/file.h"
+#include "base/file.h"
 
 class CLogImplW {
  public:

@@ -1,6 +1,6 @@
-#include "config/xml_path_query.h"
+#include "base/xml_path_query.h"
 
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 
 namespace {
 

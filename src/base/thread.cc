@@ -1,4 +1,4 @@
-#include "app/thread.h"
+#include "base/thread.h"
 
 #include <pthread.h>
 

@@ -1,9 +1,9 @@
-#include "app/run_mode.h"
+#include "app/decide_run_mode.h"
 
 #include <gtest/gtest.h>
 
-#include "app/command_line.h"
-#include "app/log_impl.h"
+#include "base/command_line.h"
+#include "base/log_impl.h"
 #include "install/install_directory_list.h"
 #include "platform/file_system.h"
 #include "platform/settings_store.h"

@@ -1,4 +1,4 @@
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/file.h"
+#include "base/file.h"
 
 #include <errno.h>
 #include <fcntl.h>

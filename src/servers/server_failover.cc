@@ -1,6 +1,6 @@
-#include "net/server_failover.h"
+#include "servers/server_failover.h"
 
-#include "app/log_impl.h"
+#include "base/log_impl.h"
 #include "net/downloader.h"
 #include "net/net_errors.h"
 #include "platform/message_loop.h"

@@ -1,4 +1,4 @@
-#include "update/simple_mem_read_stream.h"
+#include "base/simple_mem_read_stream.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 
 #include <cerrno>
 #include <cmath>

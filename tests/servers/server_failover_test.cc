@@ -1,6 +1,6 @@
 // The failover against real product servers on 127.0.0.1: a test host
 // plays the controller's part (repeat the download, the pages).
-#include "net/server_failover.h"
+#include "servers/server_failover.h"
 
 #include <gtest/gtest.h>
 

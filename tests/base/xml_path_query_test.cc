@@ -1,10 +1,10 @@
-#include "config/xml_path_query.h"
+#include "base/xml_path_query.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "config/xml_readers.h"
+#include "base/xml_readers.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/unk.h"
+#include "base/unk.h"
 
 class ISimpleReadStream : public IUnk {
  public:
