@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 #include "platform/file_system.h"
 
 namespace {

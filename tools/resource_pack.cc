@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "config/lso_source.h"
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 #include "platform/file_system.h"
 #include "update/rar/rar_stored_writer.h"
 

@@ -5,7 +5,7 @@
 #include "base/user_messages.h"
 #include "config/launcher_config.h"
 #include "config/launcher_lang_table.h"
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 #include "base/xml_path_query.h"
 #include "install/install_directory_list.h"
 #include "net/downloader.h"

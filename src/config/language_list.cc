@@ -4,7 +4,7 @@
 
 #include "base/log_impl.h"
 #include "config/launcher_lang_table.h"
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 #include "config/resource_archive.h"
 #include "base/xml_path_query.h"
 #include "base/xml_readers.h"

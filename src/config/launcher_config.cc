@@ -6,7 +6,7 @@
 #include "base/startup_error.h"
 #include "config/language_list.h"
 #include "config/launcher_lang_table.h"
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 #include "config/resource_archive.h"
 #include "base/xml_path_query.h"
 #include "base/xml_readers.h"

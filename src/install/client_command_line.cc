@@ -1,6 +1,6 @@
 #include "install/client_command_line.h"
 
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 #include "update/client_path.h"
 
 CampaignIds ReadCampaignIds() {

@@ -41,6 +41,10 @@ struct EmbeddedResourceTable {
 // The bytes of resource `type`/`id` (type compared exactly), or nothing.
 std::optional<ResourceBytes> FindResource(std::string_view type, uint32_t id);
 
+// True when the program carries a resource table (the launcher, or a table
+// installed with SetEmbeddedResources), even an empty one.
+bool CarriesEmbeddedResources();
+
 // Replaces the table lookups use; null goes back to the linked table.
 // Returns the replacement in effect before (null: none).
 const EmbeddedResourceTable* SetEmbeddedResources(const EmbeddedResourceTable* table);

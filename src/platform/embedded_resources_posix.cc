@@ -26,6 +26,8 @@ std::optional<ResourceBytes> FindResource(std::string_view type, uint32_t id) {
   return std::nullopt;
 }
 
+bool CarriesEmbeddedResources() { return ActiveTable() != nullptr; }
+
 const EmbeddedResourceTable* SetEmbeddedResources(const EmbeddedResourceTable* table) {
   const EmbeddedResourceTable* previous = g_override;
   g_override = table;

@@ -5,27 +5,18 @@
 #include <algorithm>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <chrono>
 #include <cstring>
 #include <thread>
 #include <vector>
 
+#include "base/marker_record.h"
 #include "platform/embedded_resources.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
 
 namespace {
-
-struct MarkerType {
-  const char* type;
-  uint32_t id;
-};
-
-// In the order the checksum looks for them. The marker texts themselves
-// ("<type>_HERE:") are built at run time so that they stand in the
-// launcher file only inside the records.
-constexpr MarkerType kMarkers[] = {{"SERVER_URL", 132},   {"UPDATE_PATH", 133}, {"LANGUAGE", 134},
-                                   {"AFFILIATE_ID", 135}, {"REFERRER_ID", 136}, {"PROMOCODE", 137}};
 
 constexpr int kOpenAttempts = 11;
 constexpr int kOpenPauseMs = 250;
@@ -39,7 +30,7 @@ uint32_t Update(uint32_t crc, const uint8_t* data, size_t length) {
 // may hold NULs; npos where there is none. One forward pass for the common
 // "_HERE:" with a skipping search, then a look at the type before it.
 std::vector<size_t> LastMarkers(const uint8_t* bytes, size_t length) {
-  std::vector<size_t> last(std::size(kMarkers), std::string::npos);
+  std::vector<size_t> last(std::size(kMarkerSpecs), std::string::npos);
   const char* begin = reinterpret_cast<const char*>(bytes);
   const char* end = begin + length;
   static const std::string suffix = std::string("_HERE") + ":";
@@ -48,9 +39,9 @@ std::vector<size_t> LastMarkers(const uint8_t* bytes, size_t length) {
     const char* hit = std::search(at, end, searcher);
     if (hit == end) break;
     const size_t position = static_cast<size_t>(hit - begin);
-    for (size_t i = 0; i < std::size(kMarkers); ++i) {
-      const size_t typeLength = std::strlen(kMarkers[i].type);
-      if (position >= typeLength && std::memcmp(hit - typeLength, kMarkers[i].type, typeLength) == 0)
+    for (size_t i = 0; i < std::size(kMarkerSpecs); ++i) {
+      const size_t typeLength = std::strlen(kMarkerSpecs[i].type);
+      if (position >= typeLength && std::memcmp(hit - typeLength, kMarkerSpecs[i].type, typeLength) == 0)
         last[i] = position - typeLength;
     }
     at = hit + 1;
@@ -58,17 +49,28 @@ std::vector<size_t> LastMarkers(const uint8_t* bytes, size_t length) {
   return last;
 }
 
+// The size of the record left out for `spec`: that of the running
+// launcher's resource, none when the launcher lacks it. A program that
+// carries no resources at all (the publisher tools) takes the record layout
+// every launcher is built with, so that its sum of a launcher file is the
+// sum that launcher computes of itself.
+std::optional<size_t> RecordSize(const MarkerSpec& spec) {
+  if (!platform::CarriesEmbeddedResources()) return MarkerRecordSize(spec);
+  const auto resource = platform::FindResource(spec.type, spec.id);
+  if (!resource) return std::nullopt;
+  return resource->size;
+}
+
 uint32_t Sum(const uint8_t* bytes, size_t length, int variant) {
   std::vector<int64_t> positions{static_cast<int64_t>(length)};
   const std::vector<size_t> found = LastMarkers(bytes, length);
-  for (size_t i = 0; i < std::size(kMarkers); ++i) {
-    const MarkerType& marker = kMarkers[i];
+  for (size_t i = 0; i < std::size(kMarkerSpecs); ++i) {
     const size_t at = found[i];
     if (at == std::string::npos) continue;
-    const auto resource = platform::FindResource(marker.type, marker.id);
-    if (!resource) continue;
+    const std::optional<size_t> size = RecordSize(kMarkerSpecs[i]);
+    if (!size) continue;
     positions.push_back(static_cast<int64_t>(at));
-    positions.push_back(static_cast<int64_t>(at + resource->size) - 1);
+    positions.push_back(static_cast<int64_t>(at + *size) - 1);
   }
   std::sort(positions.begin(), positions.end());
 

@@ -11,7 +11,7 @@
 #include <chrono>
 #include <thread>
 
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 #include "platform/process.h"
 #include "platform/settings_store.h"
 #include "support/platform_sandbox.h"

@@ -4,11 +4,14 @@
 #include <libdeflate.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/embedded_resources.h"
 #include "platform/file_system.h"
+#include "platform/process.h"
+#include "support/run_process.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -132,3 +135,43 @@ TEST(LauncherChecksum, OwnFileAndCrcTxt) {
 }
 
 }  // namespace
+
+namespace {
+
+// The sum the launcher at `exe` writes of itself with "/crc", run in its folder.
+std::string OwnCrcText(const std::filesystem::path& exe) {
+  const std::filesystem::path crc = exe.parent_path() / "crc.txt";
+  std::filesystem::remove(crc);
+  const int pid = platform::StartProcess({exe.string(), "/crc"}, exe.parent_path().string());
+  EXPECT_GT(pid, 0);
+  if (pid > 0) {
+    EXPECT_EQ(platform::WaitForProcess(pid, 60000), std::optional<int>(0));
+  }
+  return testing_support::ReadFileBytes(crc);
+}
+
+}  // namespace
+
+// The publisher tools carry no resources; their sum of a built launcher must
+// still be the one that launcher computes of itself, stamped or not, or every
+// published launcher would count as outdated.
+TEST(LauncherChecksum, PublisherSumIsTheLaunchersOwn) {
+  testing_support::TempDir dir;
+  std::filesystem::create_directories(dir / "plain");
+  std::filesystem::create_directories(dir / "stamped");
+  const std::filesystem::path plain = dir / "plain" / "Launcher.exe";
+  const std::filesystem::path stamped = dir / "stamped" / "Launcher.exe";
+  std::filesystem::copy_file(LAUNCHER_EXE_PATH, plain);
+  ASSERT_EQ(testing_support::RunProcess({LAUNCHER_STAMP_PATH, plain.string(), stamped.string(), "--server-url",
+                                         "http://127.0.0.1:9/", "--language", "de"}),
+            0);
+
+  const platform::EmbeddedResourceTable* previous = platform::SetEmbeddedResources(nullptr);
+  ASSERT_FALSE(platform::CarriesEmbeddedResources());
+  const uint32_t publisherSum = LauncherChecksumOfFile(plain.string(), 0).checksum;
+  EXPECT_EQ(LauncherChecksumOfFile(stamped.string(), 0).checksum, publisherSum);
+  platform::SetEmbeddedResources(previous);
+
+  EXPECT_EQ(OwnCrcText(plain), std::to_string(publisherSum));
+  EXPECT_EQ(OwnCrcText(stamped), std::to_string(publisherSum));
+}

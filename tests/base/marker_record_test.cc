@@ -1,4 +1,4 @@
-#include "config/marker_record.h"
+#include "base/marker_record.h"
 
 #include <gtest/gtest.h>
 
