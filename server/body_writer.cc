@@ -40,6 +40,10 @@ httplib::ContentProvider MakeBodyProvider(std::shared_ptr<const ResponseBody> bo
         end = std::min(end, *plan.stallAfter);
       }
     }
+    if (plan.trickleBytes) {
+      end = std::min(end, offset + *plan.trickleBytes);
+      if (offset > 0 && !state->stop->WaitFor(plan.trickleMs)) return false;
+    }
     size_t count = static_cast<size_t>(end - offset);
     state->buffer.resize(count);
     if (!state->body->Read(offset, state->buffer.data(), count)) return false;

@@ -19,6 +19,8 @@ struct DeliveryFaults {
   std::optional<uint64_t> cutAfter;
   std::optional<uint64_t> stallAfter;
   uint32_t stallMs = 0;
+  std::optional<uint64_t> trickleBytes;  // at most this many bytes per write ...
+  uint32_t trickleMs = 0;                // ... each write followed by this pause
 };
 
 // The content provider for `body` (its length is the body's size). `stop`

@@ -152,8 +152,26 @@ int FileResponder::Answer(const httplib::Request& req, const std::string& path,
     }
   }
 
+  if (fault && fault->gzipBombSize) {
+    // The same status and ranges, but a body that inflates far beyond them,
+    // sent whether or not the client asked for any encoding.
+    std::string bomb;
+    if (!GzipEncodeZeros(*fault->gzipBombSize, bomb)) {
+      res.status = 500;
+      res.set_content("cannot make the body\n", "text/plain; charset=utf-8");
+      return res.status;
+    }
+    auto packed = std::make_shared<ServedContent>();
+    packed->ReplaceWithBytes(std::move(bomb));
+    body = ResponseBody::Whole(packed);
+    res.set_header("Content-Encoding", "gzip");
+  }
+
   DeliveryFaults delivery;
   if (fault) {
+    if (fault->padBytes > 0) body.AddPadding(fault->padBytes);
+    delivery.trickleBytes = fault->trickleBytes;
+    delivery.trickleMs = fault->trickleMs;
     if (fault->corruptOffset) body.CorruptContent(*fault->corruptOffset, fault->corruptCount);
     delivery.cutAfter = fault->cutAfter;
     delivery.stallAfter = fault->stallAfter;

@@ -2,6 +2,7 @@
 // Pure data code.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -9,5 +10,8 @@ namespace product_server {
 
 // False when zlib fails (out of memory); `out` is then unspecified.
 bool GzipEncode(std::string_view in, std::string& out);
+// The gzip form of `count` zero bytes, made without holding them: a small
+// body that inflates to any size (about 1/1000 of it).
+bool GzipEncodeZeros(uint64_t count, std::string& out);
 
 }  // namespace product_server

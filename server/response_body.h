@@ -28,6 +28,9 @@ class ResponseBody {
 
   uint64_t size() const { return m_size; }
 
+  // Appends `count` zero bytes after the body.
+  void AddPadding(uint64_t count) { AddLiteral(std::string(count, '\0')); }
+
   // Flips every bit of the content bytes in [offset, offset + count) as
   // they are read; they keep their place in the body.
   void CorruptContent(uint64_t offset, uint64_t count);

@@ -135,13 +135,28 @@ bool ParseFaultRule(std::string_view text, FaultRule& rule, std::string& error) 
     if (item.key == "corrupt") {
       return ParsePair(item, rule.corruptOffset.emplace(), rule.corruptCount, err);
     }
+    if (item.key == "trickle") {
+      // "trickle=N:MS" sends N bytes every MS milliseconds.
+      if (item.value.find(':') == std::string_view::npos) {
+        err = "trickle needs bytes:milliseconds";
+        return false;
+      }
+      return ParsePair(item, rule.trickleBytes.emplace(), rule.trickleMs, err);
+    }
+    if (item.key == "gzipbomb") return ParseNumber(item, rule.gzipBombSize.emplace(), err);
+    if (item.key == "pad") return ParseNumber(item, rule.padBytes, err);
     if (item.key == "status") return ParseNumber(item, rule.status, err);
     if (item.key == "times") return ParseNumber(item, rule.times.emplace(), err);
     return false;
   }, error);
   if (!ok) return false;
-  if (!rule.cutAfter && !rule.stallAfter && !rule.corruptOffset && rule.status == 0) {
-    error = "fault needs cut=, stall=, corrupt= or status=";
+  if (!rule.cutAfter && !rule.stallAfter && !rule.corruptOffset && !rule.trickleBytes && !rule.gzipBombSize &&
+      rule.padBytes == 0 && rule.status == 0) {
+    error = "fault needs cut=, stall=, corrupt=, trickle=, gzipbomb=, pad= or status=";
+  } else if (rule.trickleBytes && *rule.trickleBytes == 0) {
+    error = "fault trickle must send at least 1 byte";
+  } else if (rule.padBytes > kMaxPadBytes) {
+    error = "fault pad is at most " + std::to_string(kMaxPadBytes) + " bytes";
   } else if (rule.status != 0 && (rule.status < 100 || rule.status > 599)) {
     error = "fault status must be 100 to 599";
   } else if (rule.times && *rule.times == 0) {

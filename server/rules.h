@@ -4,6 +4,7 @@
 //   redirect     prefix=/old/,to=/new/,status=302
 //   maintenance  prefix=/,status=503,body=/path/to/page.html
 //   fault        path=/upd/a.pkg,cut=1000,times=1
+//   fault        path=/upd/a.pkg,trickle=1:1000
 // Every rule selects requests by `prefix=` (path starts with it) or `path=`
 // (path equals it); without either it matches every path. Values cannot
 // contain commas. Pure data code.
@@ -49,9 +50,16 @@ struct FaultRule {
   uint32_t stallMs = 0;                // ... wait this long
   std::optional<uint64_t> corruptOffset;
   uint64_t corruptCount = 1;
+  std::optional<uint64_t> trickleBytes;  // send at most this many bytes ...
+  uint32_t trickleMs = 0;                // ... per this many milliseconds
+  std::optional<uint64_t> gzipBombSize;  // answer a gzip body of this many zeros
+  uint64_t padBytes = 0;                 // zero bytes sent after the body
   int status = 0;                      // answer this status instead (0: no)
   std::optional<uint32_t> times;       // unlimited when absent
 };
+
+// Padding is held in memory.
+inline constexpr uint64_t kMaxPadBytes = 64ull * 1024 * 1024;
 
 // Parse the text after the rule's kind word. False with `error` set when an
 // item is unknown, a number is malformed, or a required item is missing.

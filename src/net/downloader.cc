@@ -19,8 +19,9 @@ using NetEx::CUrl;
 // counts what was written.
 class CPackageSinkAdapter : public NetEx::IBodySink {
  public:
-  CPackageSinkAdapter(std::shared_ptr<IDownloadSink> target, uint64_t firstByte)
-      : m_target(std::move(target)), m_firstByte(firstByte) {}
+  // `length` 0: everything from `firstByte` on.
+  CPackageSinkAdapter(std::shared_ptr<IDownloadSink> target, uint64_t firstByte, uint64_t length)
+      : m_target(std::move(target)), m_firstByte(firstByte), m_length(length) {}
 
   bool OnBodyBytes(const CRequestHttx& request, const char* data, size_t size) override {
     if (!m_decided) {
@@ -40,24 +41,35 @@ class CPackageSinkAdapter : public NetEx::IBodySink {
       m_skip -= skipped;
     }
     if (size == 0) return true;
-    if (!m_begun) {
+    // Never more than was asked for: the rest of a longer answer is refused
+    // and the request fails.
+    bool overlong = false;
+    if (m_length != 0 && size > m_length - m_written) {
+      size = static_cast<size_t>(m_length - m_written);
+      overlong = true;
+    }
+    if (size > 0 && !m_begun) {
       m_begun = true;
       if (!m_target->Begin(m_firstByte)) return false;
     }
-    if (!m_target->Write(data, size)) return false;
+    if (size > 0 && !m_target->Write(data, size)) return false;
     m_written += size;
-    return true;
+    m_overlong = overlong;
+    return !overlong;
   }
 
   uint64_t FirstByte() const { return m_firstByte; }
   uint64_t Written() const { return m_written; }
   bool Refused() const { return m_refused; }
+  bool Overlong() const { return m_overlong; }
 
  private:
   std::shared_ptr<IDownloadSink> m_target;
   uint64_t m_firstByte;
   uint64_t m_skip = 0;
+  uint64_t m_length;
   uint64_t m_written = 0;
+  bool m_overlong = false;
   bool m_decided = false;
   bool m_begun = false;
   bool m_refused = false;
@@ -240,7 +252,7 @@ bool CDownloader::DownloadUpdate(const std::string& pathOrUrl, uint64_t firstByt
   request->AddHeader("Accept: application/xml");
   request->AddRange(firstByte, length);
   if (!m_packageArgument.empty()) request->url.AddArg(m_packageArgument, "");
-  if (sink) request->sink = std::make_shared<CPackageSinkAdapter>(std::move(sink), firstByte);
+  if (sink) request->sink = std::make_shared<CPackageSinkAdapter>(std::move(sink), firstByte, length);
   m_packageFirstByte = firstByte;
   char suffix[96];
   std::snprintf(suffix, sizeof suffix, " (begin: %llu, length: %llu)", static_cast<unsigned long long>(firstByte),
@@ -425,6 +437,9 @@ void CDownloader::HandleFailure(CRequestHttx& r) {
     } else if (code == 0 || code == NetEx::eNetError_WriteFault) {
       code = NetEx::eNetError_InvalidServerResponse;
     }
+    // A longer answer than asked for is the server's fault, not the disk's.
+    const auto adapter = std::dynamic_pointer_cast<CPackageSinkAdapter>(r.sink);
+    if (adapter && adapter->Overlong()) code = NetEx::eNetError_InvalidServerResponse;
   }
   // The body of a failed answer is the server's text (a maintenance page
   // for 502 and 503); bytes of a broken 2xx answer were the part.

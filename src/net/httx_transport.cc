@@ -96,6 +96,7 @@ struct Transfer {
   bool toSink = false;
   bool sinkFailed = false;
   bool timedOut = false;
+  bool overlong = false;  // the answer outgrew the request's maxAnswer
   bool insecureResend = false;
 };
 
@@ -182,6 +183,10 @@ struct TransferCallbacks {
     if (t.toSink) {
       if (!ToSink(t, data, length)) return 0;
     } else if (request.sink == nullptr) {
+      if (request.answer.Size() + length > request.maxAnswer) {
+        t.overlong = true;
+        return 0;
+      }
       request.answer.Append(data, length);
     } else if (request.answer.Size() < kMaxSideBody) {
       request.answer.Append(data, std::min(length, kMaxSideBody - request.answer.Size()));
@@ -486,6 +491,12 @@ bool CHttxTransport::StartTransfer(CContextHttx& context, std::unique_ptr<CReque
   curl_easy_setopt(easy, CURLOPT_XFERINFODATA, &t);
   curl_easy_setopt(easy, CURLOPT_NOPROGRESS, 0L);
   curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(t.timeoutMs));
+  // A body that trickles in keeps the transfer active, so the time-out
+  // above never trips on it: too slow for too long fails as a time-out too.
+  if (m_session.lowSpeedBytesPerSecond > 0 && m_session.lowSpeedSeconds > 0) {
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_LIMIT, static_cast<long>(m_session.lowSpeedBytesPerSecond));
+    curl_easy_setopt(easy, CURLOPT_LOW_SPEED_TIME, static_cast<long>(m_session.lowSpeedSeconds));
+  }
   if (!context.url.User().empty()) {
     curl_easy_setopt(easy, CURLOPT_USERNAME, context.url.User().c_str());
     curl_easy_setopt(easy, CURLOPT_PASSWORD, context.url.Password().c_str());
@@ -499,9 +510,9 @@ bool CHttxTransport::StartTransfer(CContextHttx& context, std::unique_ptr<CReque
     if (!m_session.bypassList.empty()) curl_easy_setopt(easy, CURLOPT_NOPROXY, m_session.bypassList.c_str());
   }
 
-  // gzip and deflate answers arrive decoded; the Accept-Encoding header is
-  // sent only when the request has one of its own.
-  curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  // Only a request that asks for an encoding (its own Accept-Encoding
+  // header) gets its answer decoded; any other answer arrives as sent, so
+  // that an encoding nobody asked for cannot inflate it.
   bool ownAcceptEncoding = false;
   std::string_view block = r.headers.View();
   while (!block.empty()) {
@@ -514,7 +525,12 @@ bool CHttxTransport::StartTransfer(CContextHttx& context, std::unique_ptr<CReque
     if (end == std::string_view::npos) break;
     block.remove_prefix(end + 2);
   }
-  if (!ownAcceptEncoding) t.headerList = curl_slist_append(t.headerList, "Accept-Encoding:");
+  if (ownAcceptEncoding) {
+    curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
+  } else {
+    curl_easy_setopt(easy, CURLOPT_HTTP_CONTENT_DECODING, 0L);
+    t.headerList = curl_slist_append(t.headerList, "Accept-Encoding:");
+  }
   if (r.verb == eVerb_Post || r.verb == eVerb_Delete) t.headerList = curl_slist_append(t.headerList, "Expect:");
   curl_easy_setopt(easy, CURLOPT_HTTPHEADER, t.headerList);
 
@@ -641,6 +657,7 @@ void CHttxTransport::CompleteTransfer(void* easyKey, int libraryCode) {
     r.failed = true;
     r.errorCode = t.timedOut ? static_cast<uint32_t>(eNetError_Timeout) : MapTransferError(code, verify);
     if (t.sinkFailed) r.errorCode = eNetError_WriteFault;
+    if (t.overlong) r.errorCode = eNetError_InvalidServerResponse;
 
     const platform::TlsTrust trust = platform::GetTlsTrust();
     if (r.errorCode == eNetError_InvalidCertAuthority && !t.insecureResend && trust.acceptUnknownAuthority &&

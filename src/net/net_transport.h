@@ -12,8 +12,11 @@
 // Results reach the clients through their callbacks (net_client.h) on the
 // transport thread. Redirects are never followed here: a 3xx answer ends
 // the request with its status and Location. A transfer that receives
-// nothing for the request's time-out ends with 12002; a slow but steady
-// one is never cut. Server certificates are verified against the trust of
+// nothing for the request's time-out ends with 12002, and so does one that
+// moves fewer than the session's low-speed bytes per second for its
+// low-speed time (a trickle). An answer is decoded only when its request
+// asked for an encoding; one that outgrows the request's maxAnswer ends
+// with 12152. Server certificates are verified against the trust of
 // platform/tls_trust.h.
 //
 // Lifecycle (owner's thread): Start(5000) → OpenSession → clients work →
@@ -57,6 +60,9 @@ struct SessionSettings {
   eAccessType accessType = eAccessType_Preconfig;
   std::string proxyList;   // first entry used
   std::string bypassList;  // hosts reached directly
+  // Slower than this for this long fails the transfer (0: never).
+  uint32_t lowSpeedBytesPerSecond = 1024;
+  uint32_t lowSpeedSeconds = 30;
 };
 
 // Completion of a synchronous command: set by the handler on every path.

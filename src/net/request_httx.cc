@@ -38,6 +38,7 @@ std::unique_ptr<CRequestHttx> CRequestHttx::CopyOf(const CRequestHttx& other) {
   copy->headers = other.headers;
   copy->body = other.body;
   copy->redirectCount = other.redirectCount;
+  copy->maxAnswer = other.maxAnswer;
   copy->sink = other.sink;
   copy->boundary = other.boundary;
   return copy;

@@ -45,6 +45,9 @@ inline constexpr uint32_t kSecurityIgnoreUnknownCa = 0x00000100;
 inline constexpr int32_t kReadBlockAdaptive = -1;
 inline constexpr uint32_t kMinReadBlock = 8192;
 
+// Far above any manifest, licence or data answer a server sends.
+inline constexpr uint64_t kMaxAnswerBytes = 32ull * 1024 * 1024;
+
 class CRequestHttx;
 
 // Takes the body of a 2xx answer in place of the answer buffer, as it
@@ -113,6 +116,9 @@ class CRequestHttx : public IRequestHttx {
   CBuffer body;
   int32_t redirectCount = 0;
   std::shared_ptr<IBodySink> sink;
+  // The most body bytes an answer may bring into `answer` (after decoding);
+  // a longer one ends the request with 12152.
+  uint64_t maxAnswer = kMaxAnswerBytes;
 
   // Results.
   eRequestState state = eRequestState_New;

@@ -305,6 +305,61 @@ TEST_F(DownloaderTest, GzipLicenceArrivesDecoded) {
   EXPECT_EQ(Await(2).back(), "part 0+10 0");
 }
 
+// What a hostile server sends never grows past what was asked for: an
+// encoding nobody asked for stays encoded, a decoded or plain answer stops
+// at the answer limit, and a package part stops at its length.
+TEST_F(DownloaderTest, HostileAnswersEndInTheErrorPathWithBoundedBytes) {
+  WriteFileBytes(m_root / "upd/big.rxml", std::string(NetEx::kMaxAnswerBytes + 1, 'm'));
+  StartServer({"--fault", "path=/upd/update.rxml,gzipbomb=100000000", "--fault",
+               "path=/client/license,gzipbomb=100000000", "--fault", "path=/upd/pkg.bin,pad=100000,times=1",
+               "--fault", "path=/upd/pkg.bin,gzipbomb=10000000,times=1"});
+  CDownloader& d = m_net.downloader();
+
+  // Not asked for: the answer arrives as sent (about a tenth of a megabyte).
+  ASSERT_TRUE(d.DownloadUpdateXml("/upd/update.rxml"));
+  const std::string xml = Await(1).back();
+  ASSERT_EQ(xml.substr(0, 4), "xml ");
+  EXPECT_LT(std::stoull(xml.substr(4)), 1000000u);
+
+  // Asked for (the licence): decoded, but only up to the limit.
+  ASSERT_TRUE(d.DownloadLicense("/client/license"));
+  EXPECT_EQ(Await(2).back(), "error 3 12152 200");
+
+  // A plain answer over the limit.
+  ASSERT_TRUE(d.DownloadUpdateXml("/upd/big.rxml"));
+  EXPECT_EQ(Await(3).back(), "error 4 12152 200");
+
+  // A part padded past its length, then one that is a bomb: each writes
+  // exactly the bytes asked for and fails as a bad answer.
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    auto sink = std::make_shared<MemorySink>();
+    const size_t before = events().size();
+    ASSERT_TRUE(d.DownloadUpdate("/upd/pkg.bin", 1000, 5000, sink));
+    const Events seen = Await(before + 2);
+    EXPECT_EQ(seen[before], "part 1000+5000 1");
+    EXPECT_EQ(seen[before + 1], "error 5 12152 206");
+    EXPECT_EQ(sink->bytes.size(), 5000u);
+    if (round == 0) {
+      EXPECT_EQ(sink->bytes, m_package.substr(1000, 5000));
+    }
+  }
+}
+
+TEST(DownloaderLowSpeed, TrickleEndsWithATimeOut) {
+  testing_support::TempDir root;
+  WriteFileBytes(root / "upd/update.rxml", std::string(4000, 'm'));
+  LocalServer server(root.path(), {"--fault", "path=/upd/update.rxml,trickle=1:100"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  // About 10 bytes a second, far below the floor, for longer than its time.
+  NetHarness net(2);
+  ASSERT_TRUE(net.ok());
+  ASSERT_TRUE(net.downloader().SetBaseURL(server.BaseUrl()));
+  ASSERT_TRUE(net.downloader().DownloadUpdateXml("/upd/update.rxml"));
+  ASSERT_TRUE(net.WaitForEvents(1));
+  EXPECT_EQ(net.notify().events.back(), "error 4 12002 200");
+}
+
 TEST_F(DownloaderTest, RefusesWithoutATargetOrForOtherSchemes) {
   StartServer();
   CDownloader& d = m_net.downloader();

@@ -50,7 +50,7 @@ void RecordingNotify::netError(int32_t type, uint32_t errorCode, int32_t httpSta
   Add("error " + std::to_string(type) + " " + std::to_string(errorCode) + " " + std::to_string(httpStatus));
 }
 
-NetHarness::NetHarness() {
+NetHarness::NetHarness(uint32_t lowSpeedSeconds) {
   m_window = platform::CreateMessageWindow("NetTestController", "", [this](const platform::Message& m) -> int64_t {
     if (m.message == eWindowsMessage_DownloadDone) {
       m_downloader->OnDownloadDone();
@@ -66,6 +66,7 @@ NetHarness::NetHarness() {
   NetEx::SessionSettings session;
   session.agent = "LauncherTest";
   session.accessType = NetEx::eAccessType_Direct;
+  if (lowSpeedSeconds != 0) session.lowSpeedSeconds = lowSpeedSeconds;
   m_ok = m_window != 0 && m_transport->Start(5000) && m_transport->OpenSession(session, 5000) &&
          m_downloader->Init(m_transport.get(), nullptr, &m_notify, m_window);
 }

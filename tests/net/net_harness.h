@@ -48,7 +48,8 @@ class RecordingNotify : public IDownloaderNotify {
 // controller window that forwards the downloader's messages.
 class NetHarness {
  public:
-  NetHarness();
+  // `lowSpeedSeconds` replaces the session's low-speed time (0: default).
+  explicit NetHarness(uint32_t lowSpeedSeconds = 0);
   ~NetHarness();
 
   bool ok() const { return m_ok; }

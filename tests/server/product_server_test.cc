@@ -2,6 +2,7 @@
 #include <curl/curl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <zlib.h>
 
 #include <cerrno>
 #include <chrono>
@@ -312,6 +313,8 @@ TEST_F(ProductServerTest, InjectsFaults) {
       {"status=500", "bytes=0-9", CURLE_OK, 500, "injected status 500\n"},
       {"status=404", "", CURLE_OK, 404, "injected status 404\n"},
       {"stall=100:10", "", CURLE_OK, 200, m_package},
+      {"trickle=300:5", "", CURLE_OK, 200, m_package},
+      {"pad=3", "bytes=0-9", CURLE_OK, 206, PackageBytes(0, 9) + std::string(3, '\0')},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.fault + " " + c.range);
@@ -326,6 +329,28 @@ TEST_F(ProductServerTest, InjectsFaults) {
     // Other paths are untouched.
     EXPECT_EQ(Fetch(server.BaseUrl() + "/client/license").body, m_text);
   }
+}
+
+TEST_F(ProductServerTest, GzipBombIsSentUnaskedInPlaceOfTheRange) {
+  LocalServer server(m_folder.path(), {"--fault", "path=/upd/a.pkg,gzipbomb=5000000"});
+  ASSERT_TRUE(server.ok()) << server.error();
+  Request request;
+  request.headers.push_back("Range: bytes=100-199");
+  Answer answer = Fetch(server.BaseUrl() + "/upd/a.pkg", request);
+  EXPECT_EQ(answer.code, CURLE_OK);
+  EXPECT_EQ(answer.status, 206);
+  ASSERT_LT(answer.body.size(), 50000u);
+  z_stream stream = {};
+  ASSERT_EQ(inflateInit2(&stream, 15 + 16), Z_OK);
+  stream.next_in = reinterpret_cast<Bytef*>(answer.body.data());
+  stream.avail_in = static_cast<uInt>(answer.body.size());
+  std::string plain(6000000, 'x');
+  stream.next_out = reinterpret_cast<Bytef*>(plain.data());
+  stream.avail_out = static_cast<uInt>(plain.size());
+  EXPECT_EQ(inflate(&stream, Z_FINISH), Z_STREAM_END);
+  plain.resize(stream.total_out);
+  inflateEnd(&stream);
+  EXPECT_EQ(plain, std::string(5000000, '\0'));
 }
 
 TEST_F(ProductServerTest, StallHoldsTheBodyBack) {
