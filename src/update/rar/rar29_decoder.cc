@@ -161,7 +161,9 @@ bool Rar29Decoder::ReadTables() {
   if (bitField & 0x8000) {
     m_ppmBlock = true;
     if (!m_ppm) m_ppm = std::make_unique<RarPpmModel>();
-    if (!m_ppm->DecodeInit(m_input, m_ppmEscChar)) return Fail("bad PPM block header");
+    if (!m_ppm->DecodeInit(m_input, m_ppmEscChar)) {
+      return Fail(m_ppm->ModelTooLarge() ? "PPM model larger than the decoder allows" : "bad PPM block header");
+    }
     return true;
   }
   m_ppmBlock = false;
