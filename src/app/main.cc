@@ -1,6 +1,5 @@
 // Launcher.exe: every role of the launcher in one executable.
 #include <stdio.h>
-#include <unistd.h>
 
 #include <string>
 #include <vector>
@@ -8,6 +7,7 @@
 #include "base/command_line.h"
 #include "app/entry_point.h"
 #include "base/thread.h"
+#include "platform/process.h"
 #include "platform/termination_signals.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     // A worker that would not stop may still run: end without running
     // destructors under its feet.
     fflush(nullptr);
-    _exit(code);
+    platform::ExitProcessNow(code);
   }
   return code;
 }

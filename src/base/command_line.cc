@@ -78,7 +78,9 @@ std::string BuildCommandLine(const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size(); ++i) {
     if (i > 0) line += ' ';
     const std::string& arg = args[i];
-    const bool blank = arg.empty() || arg.find_first_of(" \t") != std::string::npos;
+    // Only a space separates arguments (see SplitCommandLine): a tab stays
+    // inside its argument unquoted.
+    const bool blank = arg.empty() || arg.find(' ') != std::string::npos;
     if (blank && arg.find('"') == std::string::npos) {
       line += '"' + arg + '"';
     } else {

@@ -37,10 +37,12 @@ struct StartupState {
 StartupState ParseCommandLine(std::string_view commandLine);
 
 // The command-line text of a process started with `args` (the program name
-// left out): arguments joined by single spaces; an argument that holds a
-// blank and no double quote is put in double quotes. Texts made by
-// SplitCommandLine come back unchanged.
+// left out): arguments joined by single spaces; an argument that is empty or
+// holds a space, and no double quote, is put in double quotes. Arguments
+// made by SplitCommandLine come back as the text they were split from (runs
+// of spaces become one).
 std::string BuildCommandLine(const std::vector<std::string>& args);
-// Splits a command-line text at blanks outside double quotes, keeping the
-// quotes in the arguments, so that BuildCommandLine gives the text back.
+// Splits a command-line text at spaces outside double quotes (a tab or any
+// other byte is part of its argument), keeping the quotes in the arguments,
+// so that BuildCommandLine gives the text back.
 std::vector<std::string> SplitCommandLine(std::string_view commandLine);

@@ -1,6 +1,6 @@
 #include "base/thread.h"
 
-#include <pthread.h>
+#include "platform/thread_name.h"
 
 namespace {
 std::atomic<int> g_abandoned{0};
@@ -26,7 +26,7 @@ bool CThread::start() {
   const std::string name = m_name.substr(0, 15);
   try {
     m_thread = std::thread([this, finished, name] {
-      pthread_setname_np(pthread_self(), name.c_str());
+      platform::SetCurrentThreadName(name);
       Trampoline(this);
       finished->Set();
     });

@@ -12,7 +12,7 @@
 #include "base/xml_readers.h"
 #include "platform/embedded_resources.h"
 #include "platform/file_system.h"
-#include "platform/process.h"
+#include "platform/shell_open.h"
 #include "platform/settings_store.h"
 #include "platform/text_encoding.h"
 #include "servers/url_selector.h"
@@ -247,7 +247,7 @@ SettingsEnvironment DefaultSettingsEnvironment(bool autoInstall, uint32_t osMajo
   environment.osMajor = osMajor;
   environment.osMinor = osMinor;
   environment.updatePathMarker = ReadMarker("UPDATE_PATH", 133);
-  environment.openUrl = [](const std::string& url) { platform::StartProcess({"xdg-open", url}); };
+  environment.openUrl = [](const std::string& url) { platform::OpenInBrowser(url); };
   return environment;
 }
 

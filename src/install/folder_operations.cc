@@ -62,16 +62,6 @@ bool CopyFileContents(const std::string& source, const std::string& target, int*
 }
 
 bool DeleteFolderTree(const std::string& folder) {
-  const std::string path = WithoutTrailingSlash(folder);
-  // Only a named folder: never the root, a relative path or one that walks
-  // up with "..".
-  if (path.size() < 2 || path.front() != '/') return false;
-  for (size_t start = 1; start <= path.size();) {
-    size_t end = path.find('/', start);
-    if (end == std::string::npos) end = path.size();
-    const std::string component = path.substr(start, end - start);
-    if (component == "." || component == "..") return false;
-    start = end + 1;
-  }
-  return platform::RemoveTree(path);
+  if (!platform::IsOwnableFolder(folder)) return false;
+  return platform::RemoveTree(WithoutTrailingSlash(folder));
 }

@@ -22,27 +22,27 @@ struct DownloadPart {
 
 class IDownloaderNotify : public IUnk {
  public:
-  // Slot 1: a client update data document arrived (kind 1).
+  // Client update data: its document arrived (kind 1).
   virtual void cudFileReceived(const CBuffer& body) = 0;
-  // Slot 2: system update package progress; also (0, size) after the size
+  // System update package progress, also (0, size) after the size
   // probe. `total` is -1 when the size could not be determined.
   virtual void kbFilePartReceived(int64_t received, int64_t total) = 0;
-  // Slot 3: the system update package arrived (kind 2).
+  // System update package: the whole file arrived (kind 2).
   virtual void kbFileReceived(const CBuffer& body) = 0;
-  // Slot 4: the licence text arrived (kind 3).
+  // Licence: the licence text arrived (kind 3).
   virtual void licenseReceived(const CBuffer& body) = 0;
-  // Slot 5: the update manifest archive arrived (kind 4).
+  // Manifest: the "update.rxml" archive arrived (kind 4).
   virtual void updateXmlReceived(const CBuffer& body) = 0;
-  // Slot 6: a package part (kind 5). `endedEarly` is set when the answer
+  // Package part: one part of a package arrived (kind 5). `endedEarly` is set when the answer
   // broke off after a 2xx (or no) status; netError follows then.
   virtual void filePartReceived(const DownloadPart& part, bool endedEarly) = 0;
-  // Slot 7: a package is complete; called by the controller itself, never
+  // Package complete: all parts are in; called by the controller itself, never
   // by the downloader.
   virtual void fileReceived() {}
-  // Slot 8: bytes of a package streaming in since the previous report
+  // Progress: bytes of a package streaming in since the previous report
   // (`streaming` set by the downloader).
   virtual void updateProgress(uint64_t bytes, bool streaming) = 0;
-  // Slot 10: a download failed. `type` is the download kind, `errorCode` the
+  // Failure: a download of any kind failed. `type` is the download kind, `errorCode` the
   // transport's error code (0 for an HTTP failure), `answer` the body of a
   // non-2xx answer (the maintenance page of a 502 or 503).
   virtual void netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) = 0;

@@ -22,9 +22,34 @@ bool SplitScheme(std::string_view text, std::string& scheme, std::string_view& r
   return true;
 }
 
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// A host name of letters, digits and "-._~" (percent escapes allowed), or
+// a bracketed IPv6 address: nothing that would split the host from a port,
+// a user or a path when the URL is written out and read again.
+bool IsValidHost(std::string_view host) {
+  if (host.empty()) return false;
+  if (host.front() == '[') {
+    if (host.size() < 3 || host.back() != ']') return false;
+    for (const char c : host.substr(1, host.size() - 2)) {
+      const bool hex = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+      if (!hex && c != ':' && c != '.') return false;
+    }
+    return true;
+  }
+  for (const char c : host) {
+    const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+    if (!alnum && c != '-' && c != '.' && c != '_' && c != '~' && c != '%') return false;
+  }
+  return true;
+}
+
+// Marks that must be escaped wherever they stand: a "#" would start a
+// fragment, the rest no request line carries.
 bool NeedsEscape(unsigned char c) {
   if (c <= 0x20 || c >= 0x7F) return true;
   switch (c) {
+    case '#':
     case '"':
     case '<':
     case '>':
@@ -40,11 +65,13 @@ bool NeedsEscape(unsigned char c) {
   }
 }
 
-void AppendEscaped(std::string& out, std::string_view text) {
+// `alsoEscape`: marks that would split a query argument read back ("&",
+// and "=" in a name).
+void AppendEscaped(std::string& out, std::string_view text, std::string_view alsoEscape = {}) {
   static const char kHex[] = "0123456789ABCDEF";
   for (const char ch : text) {
     const auto c = static_cast<unsigned char>(ch);
-    if (NeedsEscape(c)) {
+    if (NeedsEscape(c) || alsoEscape.find(ch) != std::string_view::npos) {
       out += '%';
       out += kHex[c >> 4];
       out += kHex[c & 15];
@@ -83,6 +110,11 @@ bool CUrl::Parse(std::string_view text) {
   std::string scheme;
   std::string_view rest;
   if (!SplitScheme(text, scheme, rest)) return false;
+  // A control byte (a NUL above all) would be cut off or change meaning
+  // wherever the URL is stored or sent.
+  for (const char c : text) {
+    if (IsControl(static_cast<unsigned char>(c))) return false;
+  }
   const size_t hash = rest.find('#');
   if (hash != std::string_view::npos) rest = rest.substr(0, hash);
   const size_t authorityEnd = rest.find_first_of("/?");
@@ -115,10 +147,11 @@ bool CUrl::Parse(std::string_view text) {
       port = authority.substr(colon + 1);
     }
   }
-  if (host.empty() || host.find_first_of(" \t\r\n") != std::string_view::npos) return false;
+  if (!IsValidHost(host)) return false;
   m_port = scheme == "https" ? 443 : 80;
   if (!port.empty()) {
-    unsigned value = 0;
+    // Digits only, 1 to 65535: a larger number is refused, never wrapped.
+    uint64_t value = 0;
     const auto [end, error] = std::from_chars(port.data(), port.data() + port.size(), value);
     if (error != std::errc() || end != port.data() + port.size() || value == 0 || value > 65535) return false;
     m_port = static_cast<uint16_t>(value);
@@ -170,10 +203,10 @@ std::string CUrl::Target() const {
   char separator = '?';
   for (const auto& [name, value] : m_args) {
     out += separator;
-    AppendEscaped(out, name);
+    AppendEscaped(out, name, "&=");
     if (!value.empty()) {
       out += '=';
-      AppendEscaped(out, value);
+      AppendEscaped(out, value, "&");
     }
     separator = '&';
   }

@@ -22,8 +22,11 @@ bool IsHttpUrl(std::string_view text);
 
 class CUrl {
  public:
-  // Fails for anything but an absolute http or https URL with a host and a
-  // valid port. A fragment is dropped; the query becomes the arguments.
+  // Fails for anything but an absolute http or https URL with a host name
+  // (letters, digits, "-._~%") or bracketed IPv6 address and a port of 1 to
+  // 65535, and for any control byte in the text. A fragment is dropped; the
+  // query becomes the arguments. What Full(true) writes parses again to the
+  // same URL.
   bool Parse(std::string_view text);
 
   bool IsSecure() const { return m_scheme == "https"; }
@@ -45,8 +48,9 @@ class CUrl {
   // default); with `withUser` the user name and password too.
   std::string Base(bool withUser = false) const;
   // Path and query as sent in the request line. Bytes a request line cannot
-  // carry (controls, blanks, non-ASCII, a few reserved marks) are
-  // percent-encoded; '%' is left alone.
+  // carry (controls, blanks, non-ASCII, "#" and a few other marks) are
+  // percent-encoded, and so are "&" in arguments and "=" in their names;
+  // '%' is left alone.
   std::string Target() const;
   // Base() + Target(); empty when longer than kMaxUrlLength.
   std::string Full(bool withUser = false) const;

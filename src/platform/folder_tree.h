@@ -29,6 +29,12 @@ bool IsExecutableFile(const std::string& path);
 // folder. `error` gets the system error code on failure.
 bool ReplaceFile(const std::string& path, std::string_view bytes, bool executable, int* error = nullptr);
 
+// True when `folder` names one folder an operation may own and delete in:
+// an absolute path, not the root, without "." or ".." components (one
+// trailing separator allowed). Every delete below a folder given from
+// outside checks it first.
+bool IsOwnableFolder(const std::string& folder);
+
 // Called after each entry a walk has handled, with the entry's path; false
 // stops the walk.
 using TreeEntryCallback = std::function<bool(const std::string& path)>;

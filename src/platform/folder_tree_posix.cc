@@ -129,6 +129,20 @@ bool FoldersWritable(int dirFd, const std::string& path, int depth, std::string&
 
 }  // namespace
 
+bool IsOwnableFolder(const std::string& folder) {
+  std::string_view path(folder);
+  if (path.size() > 1 && path.back() == '/') path.remove_suffix(1);
+  if (path.size() < 2 || path.front() != '/') return false;
+  for (size_t start = 1; start <= path.size();) {
+    size_t end = path.find('/', start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view component = path.substr(start, end - start);
+    if (component == "." || component == "..") return false;
+    start = end + 1;
+  }
+  return true;
+}
+
 bool IsDirectoryFollowingLinks(const std::string& path) {
   struct stat st;
   return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);

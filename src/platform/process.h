@@ -1,4 +1,4 @@
-// Starting processes and finding running ones. A process is started from an
+// Starting processes and finding running ones, ending our own. A process is started from an
 // argument vector, never through a shell.
 #pragma once
 
@@ -27,5 +27,8 @@ bool TerminateProcess(int processId, uint32_t graceMs);
 int CurrentProcessId();
 // Every process whose executable we can read, with its path.
 std::vector<ProcessInfo> ListProcesses();
+// Ends this process at once with `code`: no destructors, no exit handlers,
+// no flush of buffered streams.
+[[noreturn]] void ExitProcessNow(int code);
 
 }  // namespace platform

@@ -28,7 +28,7 @@ bool CArchiveHelperRar::Open(ISimpleReadStream* stream) {
       m_image.clear();
       return false;
     }
-    m_isRar5 = true;
+    m_walk = &m_rar5;
     if (!m_rar5.Open(m_image.data(), m_image.size())) {
       m_error = m_rar5.Error();
       return false;
@@ -45,7 +45,7 @@ bool CArchiveHelperRar::Open(ISimpleReadStream* stream) {
 bool CArchiveHelperRar::Open(const uint8_t* data, size_t size) {
   Close();
   if (rar::RarArchive::HasRar5Marker(data, size)) {
-    m_isRar5 = true;
+    m_walk = &m_rar5;
     if (!m_rar5.Open(data, size)) {
       m_error = m_rar5.Error();
       return false;
@@ -62,37 +62,23 @@ bool CArchiveHelperRar::Open(const uint8_t* data, size_t size) {
 void CArchiveHelperRar::Close() {
   m_rar.Close();
   m_rar5.Close();
-  m_isRar5 = false;
+  m_walk = &m_rar;
   m_image.clear();
   m_image.shrink_to_fit();
   m_error.clear();
 }
 
-const rar::RarEntry& CArchiveHelperRar::Current() const {
-  return m_isRar5 ? m_rar5.Current() : m_rar.Current();
-}
+bool CArchiveHelperRar::Next() { return m_walk->Next(); }
 
-bool CArchiveHelperRar::Next() { return m_isRar5 ? m_rar5.Next() : m_rar.Next(); }
+bool CArchiveHelperRar::Damaged() const { return m_walk->Damaged(); }
 
-bool CArchiveHelperRar::Damaged() const { return m_isRar5 ? m_rar5.Damaged() : m_rar.Damaged(); }
+bool CArchiveHelperRar::Extract(std::string& out) { return m_walk->Extract(out); }
 
-bool CArchiveHelperRar::Extract(std::string& out) {
-  return m_isRar5 ? m_rar5.Extract(out) : m_rar.Extract(out);
-}
+void CArchiveHelperRar::Skip() { m_walk->Skip(); }
 
-void CArchiveHelperRar::Skip() {
-  if (m_isRar5) {
-    m_rar5.Skip();
-  } else {
-    m_rar.Skip();
-  }
-}
-
-bool CArchiveHelperRar::Find(const std::string& name, std::string& out) {
-  return m_isRar5 ? m_rar5.Find(name, out) : m_rar.Find(name, out);
-}
+bool CArchiveHelperRar::Find(const std::string& name, std::string& out) { return m_walk->Find(name, out); }
 
 const std::string& CArchiveHelperRar::LastError() const {
   if (!m_error.empty()) return m_error;
-  return m_isRar5 ? m_rar5.Error() : m_rar.Error();
+  return m_walk->Error();
 }

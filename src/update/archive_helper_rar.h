@@ -3,7 +3,7 @@
 //
 // RAR 1.5-4.x archives (solid or not, every method of those versions) are
 // read and decompressed by our own code (update/rar/); RAR 5.0 archives go
-// through libarchive behind the same walk. Entries come in archive order,
+// through libarchive behind the same walk (rar::RarEntryWalk). Entries come in archive order,
 // with UTF-8 names using "\" separators as stored; data comes into memory
 // and every RAR 1.5-4.x entry is checked against its CRC-32.
 //
@@ -43,13 +43,13 @@ class CArchiveHelperRar {
   // damaged header (Damaged() tells which).
   bool Next();
   bool Damaged() const;
-  const std::string& Name() const { return Current().name; }
+  const std::string& Name() const { return m_walk->Current().name; }
   // As stored in the header: DOS attributes, or the Unix mode of entries
   // made on Unix.
-  uint32_t Attributes() const { return Current().attributes; }
-  bool IsDirectory() const { return Current().IsDirectory(); }
-  bool IsSymlink() const { return Current().IsSymlink(); }
-  uint64_t Size() const { return Current().unpackedSize; }
+  uint32_t Attributes() const { return m_walk->Current().attributes; }
+  bool IsDirectory() const { return m_walk->Current().IsDirectory(); }
+  bool IsSymlink() const { return m_walk->Current().IsSymlink(); }
+  uint64_t Size() const { return m_walk->Current().unpackedSize; }
 
   // Replaces `out` with the current entry's bytes (empty for a folder; a
   // symbolic link's data is its target text).
@@ -63,11 +63,9 @@ class CArchiveHelperRar {
   const std::string& LastError() const;
 
  private:
-  const rar::RarEntry& Current() const;
-
   rar::RarArchive m_rar;
   rar::Rar5Archive m_rar5;
-  bool m_isRar5 = false;
+  rar::RarEntryWalk* m_walk = &m_rar;  // the reader of the open archive
   std::vector<uint8_t> m_image;  // RAR 5 archives read from a stream
   std::string m_error;
 };

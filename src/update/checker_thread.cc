@@ -7,6 +7,7 @@
 #include "base/user_messages.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
+#include "platform/folder_tree.h"
 #include "platform/file_version.h"
 #include "platform/message_loop.h"
 #include "update/client_path.h"
@@ -343,6 +344,7 @@ bool CCheckerThread::IsProtected(const std::string& relative, bool topLevel) con
 }
 
 void CCheckerThread::DeleteObsolete(const ManifestFileMap& files) {
+  if (!platform::IsOwnableFolder(clientFolder)) return;
   size_t visited = 0;
   WalkObsolete(clientFolder, std::string(), files, visited);
 }
@@ -366,7 +368,7 @@ void CCheckerThread::WalkObsolete(const std::string& folder, const std::string& 
       platform::RemoveDirectory(full);  // only when empty now
       continue;
     }
-    if (full.size() <= 4 || client_path::LowerKey(Extension(name)) == "log") continue;
+    if (client_path::LowerKey(Extension(name)) == "log") continue;
     if (IsProtected(path, topLevel)) continue;
     const auto listed = files.find(path);
     if (listed != files.end()) {
@@ -428,7 +430,7 @@ std::vector<IconRecord> CCheckerThread::BuildShortcutRecords() {
 }
 
 bool CCheckerThread::UpdateAppList(bool internalOnly) {
-  if (clientFolder.size() < 4) return false;
+  if (!platform::IsOwnableFolder(clientFolder)) return false;
   platform::ScopedLock lock(m_lock);
   const auto firstNamed =
       std::find_if(m_oldAppList.begin(), m_oldAppList.end(), [](const AppRecord& r) { return !r.Name.empty(); });

@@ -8,6 +8,7 @@
 #include "base/xml_path_query.h"
 #include "base/xml_readers.h"
 #include "platform/file_system.h"
+#include "platform/folder_tree.h"
 #include "update/archive_helper_rar.h"
 #include "update/client_path.h"
 #include "base/simple_mem_read_stream.h"
@@ -243,7 +244,7 @@ bool ReadManifestArchive(const std::string& answer, std::string& text) {
 }
 
 bool SaveManifestCopy(const std::string& clientFolder, const std::string& text) {
-  if (clientFolder.size() < 4 || text.empty()) return false;
+  if (!platform::IsOwnableFolder(clientFolder) || text.empty()) return false;
   return platform::WriteFileAtomic(platform::JoinPath(clientFolder, kManifestMember), text);
 }
 

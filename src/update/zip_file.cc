@@ -108,6 +108,9 @@ uint32_t CZipFile::ReadCentralDirectory(int64_t imageSize) {
     entry.localHeaderOffset = Le32(h + 42);
     entry.name.assign(reinterpret_cast<const char*>(h + kCentralHeaderSize), nameLength);
     std::replace(entry.name.begin(), entry.name.end(), '/', '\\');
+    // Sizes no entry of this image can have are refused here, before any
+    // reader sizes a buffer by them.
+    if (const uint32_t rc = CheckSizes(entry, static_cast<uint64_t>(imageSize)); rc != kOk) return rc;
     entries.push_back(std::move(entry));
     pos += recordSize;
   }
@@ -132,8 +135,8 @@ int64_t CZipFile::EntrySize(int index) const {
   return entry != nullptr ? int64_t{entry->size} : int64_t{-1};
 }
 
-uint32_t CZipFile::CheckSizes(const Entry& entry) const {
-  const uint64_t imageSize = static_cast<uint64_t>(m_stream->Size());
+uint32_t CZipFile::CheckSizes(const Entry& entry, uint64_t imageSize) {
+  if (entry.method != 0 && entry.method != 8) return kOk;  // refused when extracted
   if (entry.compressedSize > imageSize) return kErrorDamaged;
   if (entry.method == 0 && entry.compressedSize != entry.size) return kErrorDamaged;
   if (entry.method == 8 && entry.size > uint64_t{entry.compressedSize} * kMaxDeflateRatio) return kErrorDamaged;
@@ -145,8 +148,8 @@ uint32_t CZipFile::Extract(int index, void* buffer, uint64_t capacity) {
   const Entry* entry = EntryAt(index);
   if (entry == nullptr) return kErrorInvalidArg;
   if (buffer == nullptr && entry->size > 0) return kErrorPointer;
+  if (entry->method != 0 && entry->method != 8) return kErrorUnsupportedMethod;
   if (capacity < entry->size) return kErrorInvalidArg;
-  if (const uint32_t rc = CheckSizes(*entry); rc != kOk) return rc;
 
   const int64_t imageSize = m_stream->Size();
   uint8_t local[kLocalHeaderSize];
@@ -177,7 +180,9 @@ uint32_t CZipFile::Extract(int index, std::string& bytes) {
   if (!IsOpen()) return kErrorNotOpen;
   const Entry* entry = EntryAt(index);
   if (entry == nullptr) return kErrorInvalidArg;
-  if (const uint32_t rc = CheckSizes(*entry); rc != kOk) return rc;
+  // Nothing is allocated for an entry that cannot be extracted.
+  if (entry->method != 0 && entry->method != 8) return kErrorUnsupportedMethod;
+  if (entry->size > m_maxExtractSize) return kErrorTooLarge;
   std::string out(entry->size, '\0');
   const uint32_t rc = Extract(index, out.data(), out.size());
   if (rc == kOk) bytes = std::move(out);

@@ -3,9 +3,12 @@
 // Open() reads the end-of-central-directory record, which must be the last
 // 22 bytes of the image (so an archive with a comment is refused), and
 // indexes the central directory. Entries are stored (method 0) or deflated
-// (method 8, raw deflate); other methods fail at extraction. Every size and
-// offset read from the image is checked against the image before use: a
-// damaged archive fails with a code, it is never read outside its bounds.
+// (method 8, raw deflate); other methods fail at extraction, before anything
+// is allocated for them. Every size and offset read from the image is
+// checked against the image before use: a stored entry's two sizes agree, a
+// deflated one cannot claim more than deflate's ratio makes of its packed
+// bytes, and an archive with such an entry is refused by Open(). A damaged
+// archive fails with a code, it is never read outside its bounds.
 //
 // The object does not own the stream, which must outlive it. One user at a
 // time; no lock. Calls block only on the stream. Results are codes in the
@@ -31,6 +34,11 @@ class CZipFile {
   // E_FAIL: sizes or offsets outside the image, or deflate data that do not
   // yield the entry's size (damaged or Zip64 archives).
   static constexpr uint32_t kErrorDamaged = 0x80004005;
+  // E_OUTOFMEMORY: the entry is larger than the extraction ceiling.
+  static constexpr uint32_t kErrorTooLarge = 0x8007000E;
+
+  // The largest entry Extract() into a string takes by default.
+  static constexpr uint64_t kDefaultMaxExtractSize = uint64_t{256} << 20;
 
   struct Entry {
     std::string name;  // "/" turned into "\"
@@ -65,15 +73,18 @@ class CZipFile {
   // must hold at least the entry's size (a null buffer is allowed only for an
   // empty entry).
   uint32_t Extract(int index, void* buffer, uint64_t capacity);
-  // Same into a byte string sized to the entry.
+  // Same into a byte string sized to the entry; an entry larger than the
+  // ceiling fails with kErrorTooLarge before anything is allocated.
   uint32_t Extract(int index, std::string& bytes);
+  void SetMaxExtractSize(uint64_t bytes) { m_maxExtractSize = bytes; }
 
  private:
   uint32_t ReadCentralDirectory(int64_t imageSize);
   // Sizes a stored or deflated entry can really have in this image: a stored
   // entry's two sizes agree, a deflated one cannot grow beyond deflate's ratio.
-  uint32_t CheckSizes(const Entry& entry) const;
+  static uint32_t CheckSizes(const Entry& entry, uint64_t imageSize);
 
   ISimpleReadStream* m_stream = nullptr;
+  uint64_t m_maxExtractSize = kDefaultMaxExtractSize;
   std::vector<Entry> m_entries;
 };

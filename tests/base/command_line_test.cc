@@ -72,6 +72,16 @@ TEST(CommandLine, SplitAndBuildRoundTrip) {
   ASSERT_EQ(args.size(), 3u);
   EXPECT_EQ(args[1], "\"/games/my game\"");
   EXPECT_EQ(BuildCommandLine(args), line);
+  // A tab is no separator: it stays inside its argument both ways.
+  const struct {
+    const char* line;
+    size_t count;
+  } cases[] = {{"a\tb c", 2}, {"\"a\tb\" c", 2}, {"\ta\t", 1}, {"x \"y z\"\tw", 2}};
+  for (const auto& c : cases) {
+    EXPECT_EQ(SplitCommandLine(c.line).size(), c.count) << c.line;
+    EXPECT_EQ(BuildCommandLine(SplitCommandLine(c.line)), c.line);
+  }
+  EXPECT_EQ(SplitCommandLine(BuildCommandLine({"a\tb", "c"})), (std::vector<std::string>{"a\tb", "c"}));
   // Arguments from a shell: blanks are quoted so the substring rules see them whole.
   EXPECT_EQ(BuildCommandLine({"/uninstall", "/games/my game"}), "/uninstall \"/games/my game\"");
   EXPECT_EQ(BuildCommandLine({}), "");

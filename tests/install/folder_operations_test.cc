@@ -56,6 +56,20 @@ TEST(DeleteFolderTree, NeverEntersALinkOrLeavesTheFolderNamed) {
   EXPECT_EQ(ReadFileBytes(dir / "real" / "keep.txt"), "keep");
 }
 
+// The one guard of every delete below a folder given from outside (the
+// checker's obsolete-file walk, the app list, DeleteFolderTree).
+TEST(IsOwnableFolder, OnlyANamedAbsoluteFolder) {
+  const struct {
+    const char* path;
+    bool ownable;
+  } cases[] = {
+      {"/opt/game", true}, {"/opt/game/", true}, {"/a", true},       {"", false},
+      {"/", false},        {"//", false},        {"game", false},    {"./game", false},
+      {"/opt/./game", false}, {"/opt/../etc", false}, {"/opt/game/..", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(platform::IsOwnableFolder(c.path), c.ownable) << c.path;
+}
+
 TEST(DeleteFolderTree, AWalkStoppedByItsCallerLeavesTheRest) {
   TempDir dir;
   for (int i = 0; i < 5; ++i) WriteFileBytes(dir / "tree" / ("f" + std::to_string(i)), "x");

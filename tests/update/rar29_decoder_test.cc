@@ -8,6 +8,7 @@
 #include "support/temp_dir.h"
 #include "update/rar/rar_file_name.h"
 #include "update/rar/rar_filters.h"
+#include "update/rar/rar_ppm_model.h"
 #include "update/rar_test_entries.h"
 
 namespace {
@@ -75,6 +76,29 @@ TEST(Rar29Decoder, DamagedDataFailsCleanly) {
     ASSERT_TRUE(decoder.Decode(entry.Data(), entry.packed.size(), entry.unpackedSize, false, window, out, error))
         << error;
     EXPECT_EQ(rar_test::Crc32(out), entry.crc);
+  }
+}
+
+// A PPM block header of a few bytes names the model size; one larger than
+// the decoder's ceiling fails before the model is allocated (a 62-byte
+// entry once took 256 MiB this way).
+TEST(Rar29Decoder, PpmModelLargerThanTheCeilingIsRefused) {
+  constexpr uint32_t kCeiling = rar::RarPpmModel::kMaxModelMegabytes;
+  const struct {
+    uint32_t sizeByte;  // the model is this + 1 MiB
+    bool refused;
+  } cases[] = {{0xFF, true}, {kCeiling, true}, {kCeiling - 1, false}, {3, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.sizeByte);
+    // PPM block, reset, order 6; the model size; the range coder's start;
+    // then bytes that decode to something the entry's CRC will reject.
+    std::vector<uint8_t> packed = {0xA5, static_cast<uint8_t>(c.sizeByte), 0, 0, 0, 0};
+    packed.resize(62, 0x5A);
+    rar::RarWindow window;
+    rar::Rar29Decoder decoder;
+    std::string out, error;
+    decoder.Decode(packed.data(), packed.size(), 1000, false, window, out, error);
+    EXPECT_EQ(error == "PPM model larger than the decoder allows", c.refused) << error;
   }
 }
 

@@ -240,8 +240,8 @@ TEST(ZipFile, DamagedSizesAndOffsetsNeverReachOutsideTheImage) {
       {"more entries than the directory holds", good.endOffset + 10, 2, false, CZipFile::kErrorDamaged, kOk},
       {"name length past the directory", good.centralOffset + 28, 0xFFFF, false, CZipFile::kErrorDamaged, kOk},
       {"local header past the image", good.centralOffset + 42, 0xFFFFFFF0, true, kOk, CZipFile::kErrorDamaged},
-      {"compressed size past the image", good.centralOffset + 20, 0xFFFFFFFF, true, kOk, CZipFile::kErrorDamaged},
-      {"stored sizes disagree", good.centralOffset + 24, 0x40000000, true, kOk, CZipFile::kErrorDamaged},
+      {"compressed size past the image", good.centralOffset + 20, 0xFFFFFFFF, true, CZipFile::kErrorDamaged, kOk},
+      {"stored sizes disagree", good.centralOffset + 24, 0x40000000, true, CZipFile::kErrorDamaged, kOk},
       {"local extra length past the image", 28, 0xFFFF, false, kOk, CZipFile::kErrorDamaged},
   };
   for (const Case& c : cases) {
@@ -252,6 +252,45 @@ TEST(ZipFile, DamagedSizesAndOffsetsNeverReachOutsideTheImage) {
       Set16(image, c.at, static_cast<uint16_t>(c.value));
     }
     EXPECT_EQ(OpenAndExtract(image), std::make_pair(c.open, c.extract)) << c.what;
+  }
+}
+
+// Entries that claim more than their bytes can hold are refused before
+// anything is sized by the claim.
+TEST(ZipFile, EntriesThatAskForMoreThanTheyHoldAllocateNothing) {
+  {
+    // An "update.rxml" of ~120 bytes: an entry of an unsupported method that
+    // claims 4 GiB.
+    Built b = BuildStored(12);
+    Set32(b.image, b.centralOffset + 24, 0xFFFFFFFF);
+    EXPECT_EQ(OpenAndExtract(b.image), std::make_pair(kOk, CZipFile::kErrorUnsupportedMethod));
+    std::vector<uint8_t> small(8);
+    CSimpleMemReadStream stream(b.image.data(), b.image.size());
+    CZipFile zip;
+    ASSERT_EQ(zip.Open(&stream), kOk);
+    EXPECT_EQ(zip.Extract(0, small.data(), small.size()), CZipFile::kErrorUnsupportedMethod);
+  }
+  {
+    // A deflated entry of 5 packed bytes that claims 800 MB: more than
+    // deflate can make of them. Readers that size their buffer by the claim
+    // never see it.
+    Built b = BuildStored(8);
+    Set32(b.image, b.centralOffset + 24, 800u << 20);
+    EXPECT_EQ(OpenAndExtract(b.image).first, CZipFile::kErrorDamaged);
+  }
+  {
+    // Within deflate's ratio but above the extraction ceiling.
+    const Built b = BuildStored();
+    CSimpleMemReadStream stream(b.image.data(), b.image.size());
+    CZipFile zip;
+    ASSERT_EQ(zip.Open(&stream), kOk);
+    zip.SetMaxExtractSize(4);
+    std::string bytes = "kept";
+    EXPECT_EQ(zip.Extract(0, bytes), CZipFile::kErrorTooLarge);
+    EXPECT_EQ(bytes, "kept");
+    zip.SetMaxExtractSize(5);
+    EXPECT_EQ(zip.Extract(0, bytes), kOk);
+    EXPECT_EQ(bytes, "hello");
   }
 }
 

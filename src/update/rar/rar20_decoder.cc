@@ -37,64 +37,6 @@ const char kBadMatch[] = "RAR 2.0 data holds a match outside the data written so
 
 }  // namespace
 
-void Rar20Decoder::Huffman::Build(const uint8_t* lengths, size_t count) {
-  uint32_t counts[16] = {};
-  for (size_t i = 0; i < count; ++i) ++counts[lengths[i] & 0xF];
-  counts[0] = 0;
-
-  m_valid = true;
-  uint32_t end = 0;
-  uint16_t index = 0;
-  uint16_t next[16] = {};
-  m_limit[0] = 0;
-  m_first[0] = 0;
-  for (unsigned length = 1; length < 16; ++length) {
-    m_first[length] = index;
-    next[length] = index;
-    index = static_cast<uint16_t>(index + counts[length]);
-    end += counts[length] << (16 - length);
-    m_limit[length] = end;
-  }
-  // More codes than the bit patterns can hold: no sound encoder sends it.
-  if (end > 0x10000) m_valid = false;
-  for (size_t i = 0; i < count; ++i) {
-    const unsigned length = lengths[i] & 0xF;
-    if (length != 0) m_symbols[next[length]++] = static_cast<uint16_t>(i);
-  }
-
-  std::memset(m_quick, 0, sizeof(m_quick));
-  if (!m_valid) return;
-  for (unsigned length = 1; length <= kQuickBits; ++length) {
-    const uint32_t firstCode = m_limit[length - 1] >> (16 - length);
-    for (uint32_t j = 0; j < counts[length]; ++j) {
-      const uint32_t code = firstCode + j;
-      const uint16_t entry = static_cast<uint16_t>(m_symbols[m_first[length] + j] << 4 | length);
-      const uint32_t from = code << (kQuickBits - length);
-      const uint32_t to = (code + 1) << (kQuickBits - length);
-      for (uint32_t q = from; q < to; ++q) m_quick[q] = entry;
-    }
-  }
-}
-
-int Rar20Decoder::Huffman::Decode(RarBitInput& in) const {
-  if (!m_valid) return -1;
-  const uint32_t bits = in.Peek16();
-  const uint16_t quick = m_quick[bits >> (16 - kQuickBits)];
-  if (quick != 0) {
-    in.Skip(quick & 0xF);
-    return quick >> 4;
-  }
-  // Every code of kQuickBits bits or fewer is in the quick table, so the
-  // bits lie at or above m_limit[kQuickBits] here.
-  for (unsigned length = kQuickBits + 1; length < 16; ++length) {
-    if (bits < m_limit[length]) {
-      in.Skip(length);
-      return m_symbols[m_first[length] + ((bits - m_limit[length - 1]) >> (16 - length))];
-    }
-  }
-  return -1;
-}
-
 Rar20Decoder::Rar20Decoder() { ResetState(); }
 
 void Rar20Decoder::ResetState() {
@@ -177,7 +119,7 @@ bool Rar20Decoder::ReadTables() {
 
   uint8_t levelLengths[kLevelSymbols];
   for (uint8_t& length : levelLengths) length = static_cast<uint8_t>(m_in.Read(4));
-  Huffman level;
+  RarHuffmanTable level;
   level.Build(levelLengths, kLevelSymbols);
 
   // Without the changes flag the lengths are sent whole; lengths beyond

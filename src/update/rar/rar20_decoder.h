@@ -15,6 +15,7 @@
 #include <string>
 
 #include "update/rar/rar_bit_input.h"
+#include "update/rar/rar_huffman.h"
 #include "update/rar/rar_window.h"
 
 namespace rar {
@@ -42,27 +43,7 @@ class Rar20Decoder {
   static constexpr size_t kAudioSymbols = 257;
   static constexpr size_t kMaxChannels = 4;
   static constexpr size_t kLevelSymbols = 19;
-  static constexpr size_t kMaxSymbols = kMainSymbols;
   static constexpr size_t kStoredLengths = kAudioSymbols * kMaxChannels;
-
-  // A canonical Huffman code of up to 15-bit codes. Decode() gives the
-  // symbol, or -1 for a bit pattern that no code of the table starts with.
-  class Huffman {
-   public:
-    void Build(const uint8_t* lengths, size_t count);
-    int Decode(RarBitInput& in) const;
-
-   private:
-    static constexpr unsigned kQuickBits = 10;
-    bool m_valid = false;
-    // Left-aligned 16-bit end of the codes of each length (exclusive).
-    uint32_t m_limit[16] = {};
-    // Index in m_symbols of the first code of each length.
-    uint16_t m_first[16] = {};
-    uint16_t m_symbols[kMaxSymbols] = {};
-    // By the first kQuickBits bits: symbol << 4 | length, or 0 to search.
-    uint16_t m_quick[1u << kQuickBits] = {};
-  };
 
   struct AudioChannel {
     int k[5] = {};
@@ -84,10 +65,10 @@ class Rar20Decoder {
 
   RarBitInput m_in;
 
-  Huffman m_main;
-  Huffman m_distances;
-  Huffman m_repeats;
-  Huffman m_audio[kMaxChannels];
+  RarHuffmanTable m_main;
+  RarHuffmanTable m_distances;
+  RarHuffmanTable m_repeats;
+  RarHuffmanTable m_audio[kMaxChannels];
   bool m_tablesRead = false;
   bool m_audioBlock = false;
   uint32_t m_channels = 1;

@@ -161,7 +161,9 @@ bool Rar29Decoder::ReadTables() {
   if (bitField & 0x8000) {
     m_ppmBlock = true;
     if (!m_ppm) m_ppm = std::make_unique<RarPpmModel>();
-    if (!m_ppm->DecodeInit(m_input, m_ppmEscChar)) return Fail("bad PPM block header");
+    if (!m_ppm->DecodeInit(m_input, m_ppmEscChar)) {
+      return Fail(m_ppm->ModelTooLarge() ? "PPM model larger than the decoder allows" : "bad PPM block header");
+    }
     return true;
   }
   m_ppmBlock = false;
@@ -190,7 +192,8 @@ bool Rar29Decoder::ReadTables() {
   uint8_t table[kTableSize];
   for (size_t i = 0; i < kTableSize;) {
     if (m_input.Overrun()) return Fail("table cut short");
-    const unsigned number = bitTable.Decode(m_input);
+    const int number = bitTable.Decode(m_input);
+    if (number < 0) return Fail("bad table code");
     if (number < 16) {
       table[i] = static_cast<uint8_t>((number + m_oldTable[i]) & 0xF);
       ++i;
@@ -227,7 +230,9 @@ bool Rar29Decoder::CopyMatch(uint32_t length, uint32_t distance) {
 
 bool Rar29Decoder::DecodeLzSymbol(bool& endOfEntry) {
   RarBitInput& in = m_input;
-  const unsigned number = m_mainTable.Decode(in);
+  const int symbol = m_mainTable.Decode(in);
+  if (symbol < 0) return Fail("bad code");
+  const unsigned number = static_cast<unsigned>(symbol);
   if (number < 256) {
     m_window->Put(static_cast<uint8_t>(number));
     return true;
@@ -235,8 +240,9 @@ bool Rar29Decoder::DecodeLzSymbol(bool& endOfEntry) {
   if (number >= 271) {
     const unsigned slot = number - 271;
     uint32_t length = kLengthBase[slot] + 3u + in.Read(kLengthBits[slot]);
-    const unsigned distSlot = m_distTable.Decode(in);
-    if (distSlot >= kDistSize) return Fail("bad distance code");
+    const int distCode = m_distTable.Decode(in);
+    if (distCode < 0 || static_cast<size_t>(distCode) >= kDistSize) return Fail("bad distance code");
+    const unsigned distSlot = static_cast<unsigned>(distCode);
     uint32_t distance = kDist.base[distSlot] + 1;
     const unsigned bits = kDist.bits[distSlot];
     if (bits > 0) {
@@ -246,7 +252,9 @@ bool Rar29Decoder::DecodeLzSymbol(bool& endOfEntry) {
           --m_lowDistRepCount;
           distance += m_prevLowDist;
         } else {
-          const unsigned lowDist = m_lowDistTable.Decode(in);
+          const int lowCode = m_lowDistTable.Decode(in);
+          if (lowCode < 0) return Fail("bad distance code");
+          const unsigned lowDist = static_cast<unsigned>(lowCode);
           if (lowDist == 16) {
             m_lowDistRepCount = 16 - 1;
             distance += m_prevLowDist;
@@ -296,8 +304,9 @@ bool Rar29Decoder::DecodeLzSymbol(bool& endOfEntry) {
     const uint32_t distance = m_oldDist[index];
     for (unsigned i = index; i > 0; --i) m_oldDist[i] = m_oldDist[i - 1];
     m_oldDist[0] = distance;
-    const unsigned slot = m_repTable.Decode(in);
-    if (slot >= kRepSize) return Fail("bad length code");
+    const int repCode = m_repTable.Decode(in);
+    if (repCode < 0 || static_cast<size_t>(repCode) >= kRepSize) return Fail("bad length code");
+    const unsigned slot = static_cast<unsigned>(repCode);
     const uint32_t length = kLengthBase[slot] + 2u + in.Read(kLengthBits[slot]);
     m_lastLength = length;
     return CopyMatch(length, distance);

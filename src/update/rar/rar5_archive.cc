@@ -115,14 +115,4 @@ bool Rar5Archive::Skip() {
   return archive_read_data_skip(m_archive) == ARCHIVE_OK || SetError("cannot skip");
 }
 
-bool Rar5Archive::Find(const std::string& name, std::string& out) {
-  out.clear();
-  Rewind();
-  while (Next()) {
-    if (m_current.name == name) return Extract(out);
-  }
-  if (m_error.empty()) m_error = "\"" + name + "\" not found";
-  return false;
-}
-
 }  // namespace rar

@@ -1,6 +1,5 @@
 // Reader of RAR 5.0 archives (the format current RAR tools write by
-// default) through libarchive, behind the same walk as RarArchive: entries
-// in archive order, names with "\" separators, data into memory.
+// default) through libarchive, behind the same walk as RarArchive.
 //
 // One thread at a time. The image belongs to the caller and must stay alive
 // until Close() or the next Open(). Failures come back as false with
@@ -12,33 +11,31 @@
 #include <string>
 
 #include "update/rar/rar_entry.h"
+#include "update/rar/rar_entry_walk.h"
 
 struct archive;
 
 namespace rar {
 
-class Rar5Archive {
+class Rar5Archive : public RarEntryWalk {
  public:
   Rar5Archive() = default;
-  ~Rar5Archive();
+  ~Rar5Archive() override;
   Rar5Archive(const Rar5Archive&) = delete;
   Rar5Archive& operator=(const Rar5Archive&) = delete;
 
   bool Open(const uint8_t* data, size_t size);
-  void Close();
-  bool IsOpen() const { return m_archive != nullptr; }
+  void Close() override;
+  bool IsOpen() const override { return m_archive != nullptr; }
 
-  bool Next();
-  bool Damaged() const { return m_damaged; }
+  bool Next() override;
+  bool Damaged() const override { return m_damaged; }
   // Name, size, folder and link kind are filled; the other fields stay default.
-  const RarEntry& Current() const { return m_current; }
-  bool HasCurrent() const { return m_hasCurrent; }
-  bool Extract(std::string& out);
-  bool Skip();
-  bool Find(const std::string& name, std::string& out);
-  void Rewind();
-
-  const std::string& Error() const { return m_error; }
+  const RarEntry& Current() const override { return m_current; }
+  bool HasCurrent() const override { return m_hasCurrent; }
+  bool Extract(std::string& out) override;
+  bool Skip() override;
+  void Rewind() override;
 
  private:
   bool Start();
@@ -51,7 +48,6 @@ class Rar5Archive {
   bool m_hasCurrent = false;
   bool m_dataRead = false;
   bool m_damaged = false;
-  std::string m_error;
 };
 
 }  // namespace rar

@@ -275,15 +275,4 @@ bool RarArchive::Extract(std::string& out) {
   return Decode(out);
 }
 
-bool RarArchive::Find(const std::string& name, std::string& out) {
-  out.clear();
-  if (!m_open) return SetError("archive not open");
-  Rewind();
-  while (Next()) {
-    if (m_current.name == name) return Extract(out);
-  }
-  if (m_error.empty()) m_error = "\"" + name + "\" not found";
-  return false;
-}
-
 }  // namespace rar

@@ -21,13 +21,14 @@
 #include <vector>
 
 #include "update/rar/rar_entry.h"
+#include "update/rar/rar_entry_walk.h"
 #include "update/rar/rar_unpacker.h"
 
 class ISimpleReadStream;
 
 namespace rar {
 
-class RarArchive {
+class RarArchive : public RarEntryWalk {
  public:
   // True when the image starts with the RAR 1.5-4.x marker "Rar!" 1A 07 00.
   static bool HasMarker(const uint8_t* data, size_t size);
@@ -42,33 +43,23 @@ class RarArchive {
   // archive with encrypted headers, or a damaged main header.
   bool Open(const uint8_t* data, size_t size);
   bool Open(ISimpleReadStream& stream);
-  void Close();
-  bool IsOpen() const { return m_open; }
+  void Close() override;
+  bool IsOpen() const override { return m_open; }
   bool IsSolid() const { return m_solid; }
 
-  // Steps to the next entry. False at the end of the archive or on a
-  // damaged block (then Damaged() is true and Error() says what).
-  bool Next();
-  bool Damaged() const { return m_damaged; }
-  const RarEntry& Current() const { return m_current; }
-  bool HasCurrent() const { return m_hasCurrent; }
-
-  // Replaces `out` with the current entry's bytes (empty for a folder).
-  bool Extract(std::string& out);
-  // Leaves the current entry; in a solid archive it still goes through its
-  // decoder. False when that fails (later solid entries then fail too).
-  bool Skip();
-  // Walks from the first entry to the one named `name` (exact match) and
-  // extracts it.
-  bool Find(const std::string& name, std::string& out);
-  // Back to before the first entry.
-  void Rewind();
+  bool Next() override;
+  bool Damaged() const override { return m_damaged; }
+  const RarEntry& Current() const override { return m_current; }
+  bool HasCurrent() const override { return m_hasCurrent; }
+  bool Extract(std::string& out) override;
+  // In a solid archive the entry left still goes through its decoder.
+  // False when that fails (later solid entries then fail too).
+  bool Skip() override;
+  void Rewind() override;
 
   // Entries larger than this fail to extract (the fuzz target keeps its
   // memory bounded with it). Unlimited by default.
   void SetMaxEntrySize(uint64_t bytes) { m_maxEntrySize = bytes; }
-
-  const std::string& Error() const { return m_error; }
 
  private:
   struct Block {
@@ -105,7 +96,6 @@ class RarArchive {
 
   RarUnpacker m_unpacker;
   std::vector<uint8_t> m_packed;
-  std::string m_error;
 };
 
 }  // namespace rar

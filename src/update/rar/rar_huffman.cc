@@ -9,6 +9,12 @@ void RarHuffmanTable::Build(const uint8_t* lengths, size_t count) {
   for (size_t i = 0; i < count; ++i) ++lengthCount[lengths[i] & 0xF];
   lengthCount[0] = 0;
 
+  // Kraft sum in units of 2^-16: more codes than the patterns can hold
+  // comes only from a damaged stream.
+  uint64_t used = 0;
+  for (unsigned len = 1; len <= 15; ++len) used += static_cast<uint64_t>(lengthCount[len]) << (16 - len);
+  m_valid = used <= 0x10000;
+
   uint32_t code = 0;
   uint32_t index = 0;
   m_limit[0] = 0;
@@ -44,7 +50,8 @@ void RarHuffmanTable::Build(const uint8_t* lengths, size_t count) {
   }
 }
 
-unsigned RarHuffmanTable::Decode(RarBitInput& input) const {
+int RarHuffmanTable::Decode(RarBitInput& input) const {
+  if (!m_valid) return -1;
   const uint32_t bits = input.Peek16();
   const uint32_t prefix = bits >> (16 - kQuickBits);
   if (m_quickLength[prefix] != 0) {
@@ -56,7 +63,7 @@ unsigned RarHuffmanTable::Decode(RarBitInput& input) const {
   input.Skip(len);
   const uint32_t offset = (bits >> (16 - len)) - m_firstCode[len];
   const uint32_t pos = m_firstIndex[len] + offset;
-  if (bits < m_firstCode[len] << (16 - len) || pos >= m_count) return 0;
+  if (bits >= m_limit[len] || bits < m_firstCode[len] << (16 - len) || pos >= m_count) return -1;
   return m_symbols[pos];
 }
 

@@ -1,9 +1,10 @@
-// Canonical Huffman decoding table of the RAR 2.9/3.x method: code lengths
-// 0 to 15 per symbol, codes assigned in order of length, then of symbol.
+// Canonical Huffman decoding table of the RAR 2.0 and 2.9/3.x methods: code
+// lengths 0 to 15 per symbol, codes assigned in order of length, then of
+// symbol. Both decoders build every table of their streams with it.
 //
 // Plain data, owned by its decoder; any thread. A table built from damaged
-// lengths (over- or under-subscribed) still decodes without reading out of
-// bounds: a code that names no symbol gives symbol 0.
+// lengths never reads out of bounds: when the lengths ask for more codes
+// than 16 bits hold, or a bit pattern names no symbol, Decode() gives -1.
 #pragma once
 
 #include <array>
@@ -21,8 +22,8 @@ class RarHuffmanTable {
   // `lengths` holds `count` (at most kMaxSymbols) code lengths; only the low
   // four bits of each are used.
   void Build(const uint8_t* lengths, size_t count);
-  // Reads one symbol.
-  unsigned Decode(RarBitInput& input) const;
+  // Reads one symbol; -1 for a pattern no code of the table starts with.
+  int Decode(RarBitInput& input) const;
 
  private:
   static constexpr unsigned kQuickBits = 10;
@@ -34,6 +35,7 @@ class RarHuffmanTable {
   std::array<uint16_t, 1u << kQuickBits> m_quickSymbol{};
   std::array<uint8_t, 1u << kQuickBits> m_quickLength{};
   size_t m_count = 0;
+  bool m_valid = false;  // the lengths fit in 16-bit codes
 };
 
 }  // namespace rar

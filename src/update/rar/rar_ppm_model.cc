@@ -798,6 +798,8 @@ bool RarPpmModel::DecodeInit(RarBitInput& input, int& escChar) {
     if (maxOrder > 16) maxOrder = 16 + (maxOrder - 16) * 3;
     m_started = false;
     if (maxOrder == 1) return false;
+    m_modelTooLarge = maxMb + 1 > kMaxModelMegabytes;
+    if (m_modelTooLarge) return false;
     if (!StartSubAllocator(maxMb + 1)) return false;
     m_corrupt = false;
     StartModelRare(maxOrder);

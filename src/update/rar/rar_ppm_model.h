@@ -23,11 +23,19 @@ class RarPpmModel {
   RarPpmModel(const RarPpmModel&) = delete;
   RarPpmModel& operator=(const RarPpmModel&) = delete;
 
+  // The largest model a block header may ask for, in MiB. The header's byte
+  // allows up to 256; a larger ask than this is refused before anything is
+  // allocated, so that a few bytes of a hostile archive cannot take that
+  // much memory.
+  static constexpr uint32_t kMaxModelMegabytes = 128;
+
   // Reads a PPM block header at the byte-aligned position of `input` and
   // starts the range decoder there; restarts the model when the header says
   // so. `escChar` is updated when the header carries a new one. False for a
-  // header that cannot start (no model yet, order 1, no memory).
+  // header that cannot start (no model yet, order 1, a model larger than
+  // kMaxModelMegabytes (then ModelTooLarge() is true), no memory).
   bool DecodeInit(RarBitInput& input, int& escChar);
+  bool ModelTooLarge() const { return m_modelTooLarge; }
   // Next byte, or -1 for damaged data.
   int DecodeChar(RarBitInput& input);
   // Drops the model (start of a non-solid entry).
@@ -125,6 +133,7 @@ class RarPpmModel {
   std::unique_ptr<uint8_t[]> m_heap;
   uint64_t m_heapBytes = 0;
   uint32_t m_subAllocatorSize = 0;
+  bool m_modelTooLarge = false;
   uint32_t m_heapStart = 0, m_heapEnd = 0, m_text = 0, m_unitsStart = 0, m_loUnit = 0, m_hiUnit = 0;
   uint32_t m_glueCount = 0;
   uint32_t m_freeList[kIndexes] = {};
