@@ -214,11 +214,11 @@ double UnpackOurs(const fs::path& packages, const std::vector<std::string>& name
   // Registering reads each temporary file once for its running CRC, as a
   // resumed download does; a download computes it as the parts arrive, so
   // the time starts after it.
-  for (const std::string& name : names) unpacker.addFilePart((dest / "tmp" / name).string(), nullptr, 0);
+  for (const std::string& name : names) unpacker.Store().addFilePart((dest / "tmp" / name).string(), nullptr, 0);
   const auto start = Clock::now();
   if (!unpacker.start()) return -1;
   for (const std::string& name : names) {
-    unpacker.MarkComplete((dest / "tmp" / name).string());
+    unpacker.Store().MarkComplete((dest / "tmp" / name).string());
     unpacker.QueuePackage((dest / "tmp" / name).string(), name);
   }
   unpacker.SetAllQueued();

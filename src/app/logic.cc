@@ -154,7 +154,9 @@ bool CLogic::init(int32_t code, const std::string& argument) {
   DecideRunMode();
   if (runMode == rmUnknown) return false;
   if (runMode == rmInstall && portableRequested) portable = true;
-  pageVariant = (runMode == rmUpdate || runMode == rmSetLongName) ? 1 : (runMode == rmUninstaller ? 2 : 0);
+  pageVariant = (runMode == rmUpdate || runMode == rmSetLongName)
+                    ? ePageVariant_Update
+                    : (runMode == rmUninstaller ? ePageVariant_Uninstall : ePageVariant_Install);
   if (runMode != rmUpdate) fastUpdate = false;
 
   if (!ChooseStartLanguage(languages, settings.regPath, runMode, log)) {
@@ -202,14 +204,14 @@ bool CLogic::run() {
   if (layeredWindow) layeredWindow->Backend().SetTitle(title);
   PrepareDestinationFolder();
   if (windowTexts) windowTexts->InitTextControls();
-  ShowProgressPage(runMode == rmSetLongName ? 7 : 2);
+  ShowProgressPage(runMode == rmSetLongName ? eProgressKind_SetLongName : eProgressKind_Start);
   if (!CheckRightsBeforeStart()) {
     RunMessageLoop();
     return true;
   }
   if (needsServer && ucrtPresent) {
-    ShowProgressPage(3);
-    if (!StartNetwork()) ShowMessagePage(GetString(71), 0, 0, true, 0);
+    ShowProgressPage(eProgressKind_Connecting);
+    if (!StartNetwork()) ShowMessagePage({.text = GetString(71), .errorIcon = true});
   }
   RunMessageLoop();
   return true;
@@ -232,7 +234,7 @@ bool CLogic::CheckRightsBeforeStart() {
     case CheckRightsOutcome::kNoRights:
       // Without the elevated assistant a standard installation cannot be
       // given the rights either.
-      ShowMessagePage(GetString(70), 0, 0, true, 0);
+      ShowMessagePage({.text = GetString(70), .errorIcon = true});
       return false;
   }
   return false;
@@ -284,7 +286,7 @@ void CLogic::uninit() {
     Log("Send finish to client");
     platform::PostMessage(requesterWindow, eWindowsMessage_DownloadTaskState, 0, 2);
   }
-  StopTaskPipe();
+  downloadService.StopTaskPipe();
   if (portable && runMode == rmUninstaller) {
     Log("Stop uninstaller thread");
     StopWorker(uninstaller);
@@ -320,7 +322,7 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
       OnUnpackResult(lParam);
       return 0;
     case eWindowsMessage_UnpackProgress:
-      UpdateDownloadProgress(static_cast<uint64_t>(lParam));
+      packageDownloads.UpdateDownloadProgress(static_cast<uint64_t>(lParam));
       return 0;
     case eWindowsMessage_DownloadDone:
       if (downloader) downloader->OnDownloadDone();
@@ -329,7 +331,7 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
       if (downloader) downloader->OnDownloadProgress(wParam, lParam);
       return 0;
     case eWindowsMessage_DownloadTask:
-      OnDownloadTask(wParam, lParam);
+      downloadService.OnDownloadTask(wParam, lParam);
       return 0;
     default:
       return 0;

@@ -13,12 +13,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <deque>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "app/decide_run_mode.h"
+#include "app/download_service.h"
+#include "app/message_page.h"
+#include "app/pages.h"
 #include "app/system_description.h"
 #include "base/thread.h"
 #include "base/unk.h"
@@ -31,6 +32,7 @@
 #include "servers/url_selector.h"
 #include "update/app_list.h"
 #include "update/download_task.h"
+#include "update/package_downloads.h"
 #include "update/update_manifest.h"
 
 class CLogImplW;
@@ -41,9 +43,6 @@ class CClientLauncher;
 namespace NetEx {
 class CNetTransport;
 }
-namespace platform {
-class PipeConnection;
-}
 namespace ui {
 class CLayeredWindow;
 class CWindowTexts;
@@ -51,7 +50,8 @@ class GuiControl;
 struct TextPart;
 }
 
-class CLogic : public IDownloaderNotify, public IServerFailoverHost {
+class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPackageDownloadsHost,
+               public IDownloadServiceHost {
  public:
   // Loads the launcher configuration and the theme document into the
   // controller (settings, configDocument, themeDocument); false on failure.
@@ -89,14 +89,12 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   // "update.rxml" under the update path, and the request for it.
   std::string ManifestRequestPath() const;
   bool RequestManifest();
-  // The message page: purpose code, buttons (0 OK, 4 Yes/No, 5
-  // Retry/Cancel), error icon, extra control (1 edit field, 2 link).
-  void ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool errorIcon, int32_t extra);
-  // The progress page by kind (1 uninstall entry, 2 start, 3 connecting, 4
-  // install, 5 launching, 6 waiting for a download task, 7 set long name).
-  void ShowProgressPage(int32_t kind);
-  // Page `page` (1-based) with frame `frame` (-1: pageVariant).
-  void ShowPage(int32_t page, int32_t frame = -1);
+  // The message page in front; the page it covers is kept for its return.
+  void ShowMessagePage(const MessagePage& page);
+  // The progress page with the kind's headline.
+  void ShowProgressPage(eProgressKind kind);
+  // Page `page` with frame `frame` (-1: pageVariant).
+  void ShowPage(ePage page, int32_t frame = -1);
   // The single install page, ready for the user (folder, options, Install).
   void PrepareSinglePage();
   // The window's buttons and check boxes, and the language list.
@@ -135,12 +133,13 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   void BuildExternalApplications();
   // After the download: the chosen optional applications are started.
   void RunExternalApplications();
+  // The package downloads start: the unpacker runs, the list is built with
+  // the resume rule, and the first package is requested (or, with nothing
+  // to fetch, the run goes on after the download).
   bool processStartDownload();
-  bool BuildDownloadList();
-  bool StartNextDownload();
-  bool ContinueDownloading();
-  void AddTaskForUnpacker(DownloadTask& task, bool fromTmp, bool corrupt);
-  void UpdateDownloadProgress(uint64_t unpackedBytes);
+  bool BuildDownloadList() { return packageDownloads.BuildDownloadList(); }
+  bool StartNextDownload() { return packageDownloads.StartNextDownload(); }
+  bool ContinueDownloading() { return packageDownloads.ContinueDownloading(); }
   void OnUnpackResult(int64_t result);
   void processAfterDownload();
   // Launch (12394): the client starts from the client folder.
@@ -148,15 +147,23 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   // The client folder for the run: the chosen one, else the default.
   void PrepareDestinationFolder();
   CCheckerThread* FileChecker();
-  CUnpackerThread* Unpacker();
 
-  // The "/download" service: the requester's task pipe and its tasks.
-  bool ConnectTaskPipe();
-  void OnDownloadTask(uint64_t taskId, int64_t length);
-  void StartNextTask();
-  void OnTaskComplete();
-  void WatchTaskPipe();
-  void StopTaskPipe();
+  // IPackageDownloadsHost.
+  CUnpackerThread* Unpacker() override;
+  void DownloadPackage(const std::string& target, uint64_t firstByte, uint64_t length,
+                       std::shared_ptr<IDownloadSink> sink) override;
+  void ShowDownloadProgress(const DownloadFigures& figures) override;
+  int32_t DownloadAttempts() override;
+  void PackagePartArrived() override;
+  void UnexpectedPackageAnswer(const std::string& packageName) override;
+  void ShowDownloadAttempt(int32_t attempt) override;
+  void ShowCorruptPackage() override;
+
+  // IDownloadServiceHost.
+  bool Leaving() override { return quitRequested; }
+  void EndRun() override { Quit(); }
+  void ShowWaitingForTask() override;
+  bool StartTask() override;
 
   // IServerFailoverHost.
   void RepeatDownload(int32_t purpose) override;
@@ -214,9 +221,9 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   int terminationFd = -1;    // readable when the process is asked to end
   platform::WindowHandle requesterWindow = 0;
   bool debugMode = false;
-  int32_t pageVariant = 0;
-  int32_t currentPage = -1;
-  int32_t savedPage = -1;
+  ePageVariant pageVariant = ePageVariant_Install;
+  ePage currentPage = ePage_None;
+  ePage savedPage = ePage_None;
   bool networkStarted = false;
   bool ucrtPresent = true;
   int32_t silentDownloadMode = 1;
@@ -239,7 +246,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
 
   std::unique_ptr<ui::CLayeredWindow> layeredWindow;
   std::unique_ptr<ui::CWindowTexts> windowTexts;
-  int32_t lastProgressKind = 0;
+  eProgressKind lastProgressKind = eProgressKind_None;
 
   // The optional applications offered after the check (in groups of 3 on
   // the wizard's pages); each starts with the manifest's preselection.
@@ -250,34 +257,20 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   std::vector<ExternalApplication> externalApps;
 
   // The "/download" service.
-  struct PendingTask {
-    uint64_t id = 0;
-    std::set<std::string> packages;
-  };
-  std::unique_ptr<platform::PipeConnection> taskPipe;
-  std::set<std::string> takenPackages;  // lower-cased
-  std::deque<PendingTask> pendingTasks;
-  bool taskRunning = false;  // the checker works for the first pending task
+  CDownloadService downloadService{*this};
 
   // The update road.
   std::string manifestText;  // "update.xml" as received
-  DownloadTaskList fileDownloads;
-  uint64_t bytesToDownload = 0;
-  uint64_t bytesDownloaded = 0;
-  uint64_t downloadBaseline = 0;
-  uint64_t totalPackageBytes = 0;
-  uint64_t unpackedKB = 0;
-  bool unpackFailed = false;  // the unpacker gave up: nothing more is fetched
-  double progressPercent = 0;
+  CPackageDownloads packageDownloads{*this};
   bool portableRequested = false;  // "/portable": a portable install without asking
   std::unique_ptr<CClientLauncher> clientLauncher;
 
   // The message page.
-  int32_t messagePurpose = 0;
-  int32_t messageButtons = 0;
+  eMessagePurpose messagePurpose = eMessagePurpose_None;
+  eMessageButtons messageButtons = eMessageButtons_Ok;
   std::string messageText;
   std::string messagePrefill;  // the edit field's text (server-URL question)
-  int32_t savedFailoverPurpose = 0;  // the failed step behind the server-URL question
+  eMessagePurpose savedFailoverPurpose = eMessagePurpose_None;  // the failed step behind the server-URL question
 
   // Workers, started on demand by the update and install steps.
   std::unique_ptr<CWorkerThread> checker;
@@ -296,9 +289,6 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   // init step for the modes that need a server; raises the fixed texts.
   bool InitServerChoice();
   void StopWorker(std::unique_ptr<CWorkerThread>& worker);
-  std::string TempPathOf(const DownloadTask& task) const;
-  // Bytes of the task's package in its temporary file (0 when unknown).
-  uint64_t BytesOnDisk(const DownloadTask& task);
   ui::GuiControl* Control(int32_t id) const;
   void EnableControl(int32_t id, bool enabled);
   void ShowControl(int32_t id, bool visible);
@@ -306,9 +296,9 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost {
   void EnableSinglePageInputs(bool enabled);
   bool IsChecked(int32_t id) const;
   void SetChecked(int32_t id, bool checked);
-  int32_t MessagePageNumber() const;
+  ePage MessagePageNumber() const;
   void ReturnToSavedPage();
-  void AskCancelQuestion(int32_t purpose);
+  void AskCancelQuestion(eMessagePurpose purpose);
   void OnMessageOk();
   void OnMessageRetry();
   void NextFromShortcutPage();

@@ -127,10 +127,10 @@ void CLogic::updateXmlReceived(const CBuffer& body) {
 void CLogic::netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) {
   if (!failover) return;
   // A package whose bytes could not be stored is no server's fault.
-  if (type == eDownloadKind_Update && unpackFailed) return;
+  if (type == eDownloadKind_Update && packageDownloads.UnpackFailed()) return;
   std::string requestName;
   if (type == eDownloadKind_UpdateXml) requestName = ManifestRequestPath();
-  if (type == eDownloadKind_Update && !fileDownloads.empty()) requestName = fileDownloads.front().name;
+  if (type == eDownloadKind_Update) requestName = packageDownloads.CurrentPackageName();
   failover->OnNetError(type, errorCode, httpStatus, answer, requestName);
 }
 
@@ -156,13 +156,16 @@ void CLogic::RepeatDownload(int32_t purpose) {
 std::string CLogic::LanguageString(int32_t number) { return GetString(number); }
 
 void CLogic::AskForServerUrl(const std::string& errorText, int32_t purpose, const std::string& prefill) {
-  savedFailoverPurpose = purpose;
+  savedFailoverPurpose = static_cast<eMessagePurpose>(purpose);
   messagePrefill = prefill;
-  ShowMessagePage(errorText, 2, 0, false, 1);
+  ShowMessagePage({.text = errorText, .purpose = eMessagePurpose_ServerUrl, .extra = eMessageExtra_Edit});
 }
 
 void CLogic::ShowNetworkError(const std::string& errorText, int32_t purpose) {
-  ShowMessagePage(errorText, purpose, 5, true, 0);
+  ShowMessagePage({.text = errorText,
+                   .purpose = static_cast<eMessagePurpose>(purpose),
+                   .buttons = eMessageButtons_RetryCancel,
+                   .errorIcon = true});
 }
 
 void CLogic::CancelForNoServer() {

@@ -97,20 +97,20 @@ const char* ButtonLogName(int32_t id) {
 }
 
 // The progress page's headline by kind, and whether it offers Cancel.
-int32_t ProgressHeadline(int32_t kind, bool& cancelShown) {
-  cancelShown = kind != 1 && kind != 7;
+int32_t ProgressHeadline(eProgressKind kind, bool& cancelShown) {
+  cancelShown = kind != eProgressKind_Uninstall && kind != eProgressKind_SetLongName;
   switch (kind) {
-    case 1:
+    case eProgressKind_Uninstall:
       return 84;
-    case 3:
+    case eProgressKind_Connecting:
       return 82;
-    case 4:
+    case eProgressKind_Install:
       return 73;
-    case 5:
+    case eProgressKind_Launching:
       return 77;
-    case 6:
+    case eProgressKind_WaitingForTask:
       return 88;
-    case 7:
+    case eProgressKind_SetLongName:
       return 87;
     default:
       return 85;
@@ -162,63 +162,64 @@ void CLogic::SetProgressBar(double percent) {
 
 // Pages.
 
-void CLogic::ShowPage(int32_t page, int32_t frame) {
+void CLogic::ShowPage(ePage page, int32_t frame) {
   currentPage = page;
   if (frame < 0) frame = pageVariant;
   // The shortcut panel of the single install page belongs to its tall frame
   // (an install); the short frames end below the buttons and would show
   // only the panel's top edge.
-  if (settings.singlePageMode && page == 4) ShowControl(ui::ctlSingleInstallSpriteHide, frame == 3);
+  if (settings.singlePageMode && page == ePage_SingleInstall) ShowControl(ui::ctlSingleInstallSpriteHide, frame == ePageVariant_SingleInstall);
   if (layeredWindow) layeredWindow->ShowForm(page, frame);
 }
 
-void CLogic::ShowMessagePage(const std::string& text, int32_t purpose, int32_t buttons, bool errorIcon,
-                             int32_t extra) {
-  messagePurpose = purpose;
-  messageButtons = (buttons == 4 || buttons == 5) ? buttons : 0;
-  messageText = text;
+void CLogic::ShowMessagePage(const MessagePage& page) {
+  messagePurpose = page.purpose;
+  messageButtons = (page.buttons == eMessageButtons_YesNo || page.buttons == eMessageButtons_RetryCancel)
+                       ? page.buttons
+                       : eMessageButtons_Ok;
+  messageText = page.text;
   if (layeredWindow) {
     layeredWindow->Backend().Show(true);
     layeredWindow->Backend().TakeFocus();
   }
-  ShowControl(ui::ctlMboxEdit, extra == 1);
-  ShowControl(ui::ctlMboxTextEditCaption, extra == 1);
-  ShowControl(ui::ctlMboxLink, extra == 2);
-  if (extra == 1) {
+  ShowControl(ui::ctlMboxEdit, page.extra == eMessageExtra_Edit);
+  ShowControl(ui::ctlMboxTextEditCaption, page.extra == eMessageExtra_Edit);
+  ShowControl(ui::ctlMboxLink, page.extra == eMessageExtra_Link);
+  if (page.extra == eMessageExtra_Edit) {
     if (auto* edit = dynamic_cast<ui::CGuiEditCtrl*>(Control(ui::ctlMboxEdit))) edit->SetContent(messagePrefill);
   }
-  ShowControl(ui::ctlMboxOk, messageButtons == 0);
-  ShowControl(ui::ctlMboxYes, messageButtons == 4);
-  ShowControl(ui::ctlMboxNo, messageButtons == 4);
-  ShowControl(ui::ctlMboxRetry, messageButtons == 5);
-  ShowControl(ui::ctlMboxCancel, messageButtons == 5);
-  ShowControl(ui::ctlMblistboxSpriteError, errorIcon);
+  ShowControl(ui::ctlMboxOk, messageButtons == eMessageButtons_Ok);
+  ShowControl(ui::ctlMboxYes, messageButtons == eMessageButtons_YesNo);
+  ShowControl(ui::ctlMboxNo, messageButtons == eMessageButtons_YesNo);
+  ShowControl(ui::ctlMboxRetry, messageButtons == eMessageButtons_RetryCancel);
+  ShowControl(ui::ctlMboxCancel, messageButtons == eMessageButtons_RetryCancel);
+  ShowControl(ui::ctlMblistboxSpriteError, page.errorIcon);
   ShowControl(ui::ctlMblistbox, true);
   ShowControl(ui::ctlMblistboxError, true);
-  if (windowTexts) windowTexts->SetControlString(ui::ctlMblistboxError, text);
+  if (windowTexts) windowTexts->SetControlString(ui::ctlMblistboxError, page.text);
   if (currentPage != MessagePageNumber()) savedPage = currentPage;
   ShowPage(MessagePageNumber());
   LogEmptyLine();
   Log(" --------------------------------------");
   Log("|              MessageBox              |");
   Log("|--------------------------------------|");
-  Log(text);
+  Log(page.text);
 }
 
-int32_t CLogic::MessagePageNumber() const { return settings.singlePageMode ? 1 : 5; }
+ePage CLogic::MessagePageNumber() const { return settings.singlePageMode ? ePage_SingleMessage : ePage_Message; }
 
 void CLogic::ReturnToSavedPage() {
   if (savedPage > 0) ShowPage(savedPage);
 }
 
-void CLogic::ShowProgressPage(int32_t kind) {
+void CLogic::ShowProgressPage(eProgressKind kind) {
   lastProgressKind = kind;
   bool cancelShown = true;
   const int32_t headline = ProgressHeadline(kind, cancelShown);
   ShowControl(ui::ctlCancelFirstpage, cancelShown);
   SetStatusText({ui::TextPart::String(headline)}, ui::ctlHeadlineFirstpageInfo);
   if (!settings.singlePageMode) {
-    ShowPage(11);
+    ShowPage(ePage_Progress);
     return;
   }
   if (runMode != rmUpdate) ShowControl(ui::ctlSingleInstallButtonCancelUpdate, false);
@@ -227,20 +228,22 @@ void CLogic::ShowProgressPage(int32_t kind) {
     EnableControl(ui::ctlSingleInstallSpriterangeWait, true);
     ShowControl(ui::ctlSingleInstallProgress, true);
   }
-  ShowPage(4);
+  ShowPage(ePage_SingleInstall);
 }
 
 void CLogic::PrepareSinglePage() {
-  if (runMode == rmInstall) pageVariant = 3;
+  if (runMode == rmInstall) pageVariant = ePageVariant_SingleInstall;
   EnableSinglePageInputs(true);
   SetChecked(ui::ctlSingleInstallCheckboxGuest, portable);
   SetChecked(ui::ctlSingleInstallCheckboxIconDesktop, settings.createDesktopIcon);
   SetChecked(ui::ctlSingleInstallCheckboxIconPrograms, settings.createProgramsIcon);
   if (windowTexts) windowTexts->SetControlString(ui::ctlSingleInstallTextFolder, clientFolder);
-  ShowPage(4);
+  ShowPage(ePage_SingleInstall);
 }
 
-void CLogic::AskCancelQuestion(int32_t purpose) { ShowMessagePage(GetString(3), purpose, 4, false, 0); }
+void CLogic::AskCancelQuestion(eMessagePurpose purpose) {
+  ShowMessagePage({.text = GetString(3), .purpose = purpose, .buttons = eMessageButtons_YesNo});
+}
 
 // Buttons.
 
@@ -253,12 +256,14 @@ void CLogic::OnBtnClicked(int32_t id) {
     case ui::ctlClose:
     case ui::ctlCloseUninstall:
       if (settings.singlePageMode) {
-        currentPage == 9 ? AskCancelQuestion(8) : Quit();
-      } else if (currentPage == 2 || currentPage == 3 || currentPage == 8 || (currentPage == 9 && portable) ||
-                 (currentPage == 11 && lastProgressKind == 4) || lastProgressKind == 6) {
-        AskCancelQuestion(0);
-      } else if (currentPage == 9) {
-        AskCancelQuestion(8);
+        currentPage == ePage_WaitAssistant ? AskCancelQuestion(eMessagePurpose_CancelAssistant) : Quit();
+      } else if (currentPage == ePage_DestinationFolder || currentPage == ePage_Download ||
+                 currentPage == ePage_Shortcuts || (currentPage == ePage_WaitAssistant && portable) ||
+                 (currentPage == ePage_Progress && lastProgressKind == eProgressKind_Install) ||
+                 lastProgressKind == eProgressKind_WaitingForTask) {
+        AskCancelQuestion(eMessagePurpose_None);
+      } else if (currentPage == ePage_WaitAssistant) {
+        AskCancelQuestion(eMessagePurpose_CancelAssistant);
       } else {
         Quit();
       }
@@ -270,7 +275,7 @@ void CLogic::OnBtnClicked(int32_t id) {
       Quit();
       return;
     case ui::ctlAgree:
-      ShowPage(2);
+      ShowPage(ePage_DestinationFolder);
       portable = IsChecked(ui::ctlCheckboxGuest);
       return;
     case ui::ctlNext:
@@ -278,7 +283,7 @@ void CLogic::OnBtnClicked(int32_t id) {
         NextFromShortcutPage();
         return;
       }
-      ShowPage(8);
+      ShowPage(ePage_Shortcuts);
       SetChecked(ui::ctlCheckboxIconDesktop, settings.createDesktopIcon);
       SetChecked(ui::ctlCheckboxIconPrograms, settings.createProgramsIcon);
       return;
@@ -316,7 +321,7 @@ void CLogic::OnBtnClicked(int32_t id) {
       platform::OpenInBrowser(selector.Runtime().selectedURL + "/terms?LANG=" + languages.currentCode);
       return;
     case ui::ctlBackIcons:
-      ShowPage(2);
+      ShowPage(ePage_DestinationFolder);
       return;
     case ui::ctlNextIcons:
     case ui::ctlNextExtapp:
@@ -328,16 +333,17 @@ void CLogic::OnBtnClicked(int32_t id) {
     case ui::ctlCancelDownload:
     case ui::ctlCancelProgress:
     case ui::ctlCancelFirstpage:
-      if (currentPage == 2 || currentPage == 3 || currentPage == 8 || currentPage == 10) {
-        AskCancelQuestion(0);
-      } else if (currentPage == 9) {
-        AskCancelQuestion(portable ? 0 : 8);
-      } else if (currentPage == 11 || (settings.singlePageMode && currentPage == 4)) {
+      if (currentPage == ePage_DestinationFolder || currentPage == ePage_Download || currentPage == ePage_Shortcuts ||
+          currentPage == ePage_ExternalApps) {
+        AskCancelQuestion(eMessagePurpose_None);
+      } else if (currentPage == ePage_WaitAssistant) {
+        AskCancelQuestion(portable ? eMessagePurpose_None : eMessagePurpose_CancelAssistant);
+      } else if (currentPage == ePage_Progress || (settings.singlePageMode && currentPage == ePage_SingleInstall)) {
         Quit();
       }
       return;
     case ui::ctlPortableHelp:
-      ShowMessagePage(GetString(69), 0, 0, false, 0);
+      ShowMessagePage({.text = GetString(69)});
       return;
     case ui::ctlLaunch:
       Launch();
@@ -368,31 +374,31 @@ void CLogic::OnBtnClicked(int32_t id) {
 
 void CLogic::OnMessageOk() {
   switch (messagePurpose) {
-    case 1:
+    case eMessagePurpose_RequestManifest:
       if (!FileChecker() || FileChecker()->Finished()) RequestManifest();
       return;
-    case 2: {
+    case eMessagePurpose_ServerUrl: {
       const auto* edit = dynamic_cast<const ui::CGuiEditCtrl*>(Control(ui::ctlMboxEdit));
       messagePurpose = savedFailoverPurpose;
       ReturnToSavedPage();
       if (failover) failover->OnServerUrlEntered(edit ? edit->Content() : messagePrefill);
       return;
     }
-    case 3:
+    case eMessagePurpose_StepFailed:
       if (runMode != rmInstall) {
         Quit();
       } else if (settings.singlePageMode) {
         PrepareSinglePage();
         ReturnToSavedPage();
       } else {
-        ShowPage(2);
+        ShowPage(ePage_DestinationFolder);
       }
       return;
-    case 4:
+    case eMessagePurpose_Cancel:
       selector.RejectCustomURL();
       Quit();
       return;
-    case 10:
+    case eMessagePurpose_Quit:
       Quit();
       return;
     default:
@@ -403,14 +409,14 @@ void CLogic::OnMessageOk() {
 
 void CLogic::OnMessageRetry() {
   switch (messagePurpose) {
-    case eFailoverPurpose_License:
+    case eMessagePurpose_License:
       if (!needsServer || !networkStarted) return;
       [[fallthrough]];
-    case eFailoverPurpose_Manifest:
-    case eFailoverPurpose_Package:
+    case eMessagePurpose_Manifest:
+    case eMessagePurpose_Package:
       ReturnToSavedPage();
       if (failover) failover->ResetAttempts();
-      if (messagePurpose == eFailoverPurpose_Package) {
+      if (messagePurpose == eMessagePurpose_Package) {
         StartNextDownload();
       } else {
         RepeatDownload(messagePurpose);

@@ -4,6 +4,7 @@
 // complete update (the saved manifest, the client's start).
 #include <algorithm>
 #include <memory>
+#include <set>
 
 #include "base/log_impl.h"
 #include "base/command_line.h"
@@ -16,7 +17,6 @@
 #include "install/install_directory_list.h"
 #include "install/place_launcher.h"
 #include "install/portable_install.h"
-#include "net/download_sink.h"
 #include "net/downloader.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
@@ -25,35 +25,10 @@
 #include "platform/process.h"
 #include "update/checker_thread.h"
 #include "update/client_path.h"
-#include "update/package_temp_path.h"
 #include "update/unpacker_thread.h"
 #include "update/update_manifest.h"
 #include "ui/control_name_table.h"
 #include "ui/window_texts.h"
-
-namespace {
-
-// A package answer streams straight into the package's temporary file
-// through the unpacker, which keeps the file's size and running CRC.
-class CPackageSink : public IDownloadSink {
- public:
-  CPackageSink(CUnpackerThread& unpacker, std::string tempPath) : m_unpacker(unpacker), m_tempPath(std::move(tempPath)) {}
-  bool Begin(uint64_t offset) override {
-    // A package fetched again after it was found corrupt starts over from
-    // a file that is no longer there.
-    if (!m_unpacker.addFilePart(m_tempPath, nullptr, 0)) return false;
-    uint64_t size = 0;
-    uint32_t crc = 0;
-    return m_unpacker.GetPackageState(m_tempPath, size, crc) && size == offset;
-  }
-  bool Write(const char* data, size_t size) override { return m_unpacker.addFilePart(m_tempPath, data, size); }
-
- private:
-  CUnpackerThread& m_unpacker;
-  std::string m_tempPath;
-};
-
-}  // namespace
 
 CCheckerThread* CLogic::FileChecker() { return dynamic_cast<CCheckerThread*>(checker.get()); }
 CUnpackerThread* CLogic::Unpacker() { return dynamic_cast<CUnpackerThread*>(unpacker.get()); }
@@ -90,11 +65,12 @@ bool CLogic::StartChecker() {
   fileChecker->platformWord = platformWord;
   fileChecker->launcherPath = launcherPath;
   fileChecker->log = log;
-  fileChecker->SetDownloadQueue(&fileDownloads, &bytesToDownload);
-  if (runMode == rmDownload && taskRunning && !pendingTasks.empty()) {
+  fileChecker->SetDownloadQueue(&packageDownloads.Queue(), &packageDownloads.BytesToDownloadSlot());
+  const std::set<std::string>* taskPackages = downloadService.TaskPackages();
+  if (runMode == rmDownload && taskPackages) {
     // A "/download" task: only the packages the requester named.
     fileChecker->taskMode = true;
-    fileChecker->taskPackages = pendingTasks.front().packages;
+    fileChecker->taskPackages = *taskPackages;
   }
   if (checker) StopWorker(checker);
   checker = std::move(fileChecker);
@@ -114,14 +90,14 @@ void CLogic::OnCheckResult(uint64_t withData, int64_t kind) {
       Log(kind == CCheckerThread::kCheckDone ? "Finish check thread .. OK"
                                              : "Finish check thread .. OK, only launcher update");
       if (withData == 0) {
-        ShowMessagePage(GetString(21), 0, 0, true, 0);
+        ShowMessagePage({.text = GetString(21), .errorIcon = true});
         return;
       }
       processStartDownload();
       return;
     default:
       Log("Finish check thread .. Fail");
-      ShowMessagePage(GetString(21), 0, 0, true, 0);
+      ShowMessagePage({.text = GetString(21), .errorIcon = true});
       return;
   }
 }
@@ -132,10 +108,12 @@ void CLogic::ManifestWork() {
   if (!manifest.clientVersion.empty() && downloader) downloader->SetPackageArgument(manifest.clientVersion);
   if (runMode == rmDownload) {
     // A "/download" run only serves the requester's tasks.
-    if (taskPipe) {
+    if (downloadService.Connected()) {
       NextFromShortcutPage();
     } else {
-      ConnectTaskPipe();
+      downloadService.SetWindows(requesterWindow, mainWindow);
+      downloadService.log = log;
+      downloadService.ConnectTaskPipe();
     }
     return;
   }
@@ -211,14 +189,14 @@ void CLogic::RefreshShortcuts(const std::vector<IconRecord>& records) {
 void CLogic::StartInstall() {
   if (clientFolder.empty()) PrepareDestinationFolder();
   if (clientFolder.empty()) {
-    ShowMessagePage(GetString(93), 3, 0, true, 0);
+    ShowMessagePage({.text = GetString(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
     return;
   }
   ReadOldShortcutList(clientFolder, log);
   if (!portable) {
     // A registered installation is done by the elevated assistant, which
     // this build does not have yet.
-    ShowMessagePage(GetString(106), 0, 0, true, 0);
+    ShowMessagePage({.text = GetString(106), .errorIcon = true});
     return;
   }
   PortableShortcutRequest shortcuts;
@@ -232,7 +210,7 @@ void CLogic::StartInstall() {
       shortcuts,
       [fileChecker] { return fileChecker ? fileChecker->BuildShortcutRecords() : std::vector<IconRecord>(); }, log);
   if (!prepared) {
-    ShowMessagePage(GetString(93), 3, 0, true, 0);
+    ShowMessagePage({.text = GetString(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
     return;
   }
   PlaceLauncherAndRelease();
@@ -246,7 +224,7 @@ void CLogic::PlaceLauncherAndRelease() {
   request.runningExecutable = launcherPath;
   const PlaceLauncherResult placed = PlaceLauncher(request);
   if (placed.outcome == PlaceLauncherOutcome::kFolderNotCreated) {
-    ShowMessagePage(GetString(93), 3, 0, true, 0);
+    ShowMessagePage({.text = GetString(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
     return;
   }
   if (placed.outcome == PlaceLauncherOutcome::kCopyFailed) {
@@ -266,16 +244,6 @@ void CLogic::PlaceLauncherAndRelease() {
 
 // Package downloads.
 
-std::string CLogic::TempPathOf(const DownloadTask& task) const {
-  return PackageTempPath(clientFolder, task.crc, static_cast<uint64_t>(task.size));
-}
-
-uint64_t CLogic::BytesOnDisk(const DownloadTask& task) {
-  uint64_t present = 0;
-  uint32_t crc = 0;
-  return Unpacker()->GetPackageState(TempPathOf(task), present, crc) ? present : 0;
-}
-
 bool CLogic::processStartDownload() {
   if (settings.singlePageMode) EnableControl(ui::ctlSingleInstallSpriterangeWait, false);
   if (!Unpacker() || !Unpacker()->IsRunning()) {
@@ -292,22 +260,24 @@ bool CLogic::processStartDownload() {
   }
   platform::CreateDirectories(platform::JoinPath(clientFolder, "tmp"));
   if (closing) return false;
+  packageDownloads.log = log;
+  packageDownloads.Configure({clientFolder, settings.updatePath, settings.progressFromZero});
   bool queued = false;
   if (runMode == rmInstall || runMode == rmUpdate || runMode == rmDownload) queued = BuildDownloadList();
-  if (fileDownloads.empty() && !queued) {
+  if (packageDownloads.Pending().empty() && !queued) {
     processAfterDownload();
     return true;
   }
-  UpdateDownloadProgress(0);
+  packageDownloads.UpdateDownloadProgress(0);
   const std::optional<uint64_t> free = platform::FreeDiskSpace(clientFolder);
-  if (!free || *free < bytesToDownload) {
-    ShowMessagePage(GetString(22), 3, 0, true, 0);
+  if (!free || *free < packageDownloads.BytesToDownload()) {
+    ShowMessagePage({.text = GetString(22), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
     return false;
   }
   if (settings.singlePageMode) {
     SetProgressBar(0);  // the wait animation went off above
   } else {
-    ShowPage(3);
+    ShowPage(ePage_Download);
   }
   SetStatusText({ui::TextPart::String(18)}, ui::ctlDownloadInfo);
   Log(GetString(18));
@@ -315,192 +285,59 @@ bool CLogic::processStartDownload() {
   return true;
 }
 
-bool CLogic::BuildDownloadList() {
-  CUnpackerThread& files = *Unpacker();
-  totalPackageBytes = 0;
-  bool queued = false;
-  DownloadTaskList pending;
-  for (DownloadTask task : fileDownloads) {
-    const std::string tempPath = TempPathOf(task);
-    files.addFilePart(tempPath, nullptr, 0);
-    uint64_t present = 0;
-    uint32_t crc = 0;
-    files.GetPackageState(tempPath, present, crc);
-    totalPackageBytes += static_cast<uint64_t>(task.size);
-    task.firstByte = static_cast<int64_t>(present);
-    if (present > static_cast<uint64_t>(task.size) || (present == static_cast<uint64_t>(task.size) && crc != task.crc)) {
-      AddTaskForUnpacker(task, true, true);
-    }
-    task.length = task.size - task.firstByte;
-    task.parts = 0;
-    if (settings.progressFromZero) {
-      bytesToDownload -= std::min<uint64_t>(bytesToDownload, static_cast<uint64_t>(task.firstByte));
-      task.counted = 0;
-    } else {
-      bytesDownloaded += static_cast<uint64_t>(task.firstByte);
-      task.counted = static_cast<uint64_t>(task.firstByte);
-    }
-    if (task.length == 0) {
-      AddTaskForUnpacker(task, true, false);
-      files.MarkComplete(tempPath);
-      files.QueuePackage(tempPath, task.name);
-      queued = true;
-    } else {
-      pending.push_back(task);
-    }
-  }
-  if (!settings.progressFromZero) downloadBaseline = bytesDownloaded;
-  fileDownloads = std::move(pending);
-  return queued;
+// The "/download" service's requests to the controller.
+
+void CLogic::ShowWaitingForTask() { ShowProgressPage(eProgressKind_WaitingForTask); }
+
+bool CLogic::StartTask() {
+  packageDownloads.Reset();
+  return StartChecker();
 }
 
-bool CLogic::StartNextDownload() {
-  CUnpackerThread* files = Unpacker();
-  if (fileDownloads.empty()) {
-    if (files) files->SetAllQueued();
-    return true;
-  }
-  DownloadTask& task = fileDownloads.front();
-  if (task.firstByte != task.size || task.length != 0) {
-    auto sink = std::make_shared<CPackageSink>(*files, TempPathOf(task));
-    const std::string target = task.url.empty() ? settings.updatePath + task.name : task.url;
-    if (downloader) {
-      downloader->DownloadUpdate(target, static_cast<uint64_t>(task.firstByte), static_cast<uint64_t>(task.length), sink);
-    }
+// The package downloads' requests to the controller.
+
+void CLogic::DownloadPackage(const std::string& target, uint64_t firstByte, uint64_t length,
+                             std::shared_ptr<IDownloadSink> sink) {
+  if (downloader) downloader->DownloadUpdate(target, firstByte, length, std::move(sink));
+}
+
+void CLogic::ShowDownloadProgress(const DownloadFigures& figures) {
+  if (figures.downloading) {
+    SetStatusText({ui::TextPart::String(4), ui::TextPart::Float(static_cast<float>(figures.doneKB)),
+                   ui::TextPart::Float(static_cast<float>(figures.totalKB))},
+                  ui::ctlDownloadInfo);
   } else {
-    fileReceived();
+    SetStatusText({ui::TextPart::Literal(std::to_string(figures.shownPercent) + "%")}, ui::ctlDownloadInfo);
   }
-  return true;
+  SetProgressBar(figures.barPercent);
+}
+
+int32_t CLogic::DownloadAttempts() { return failover ? failover->Attempts() : 0; }
+
+void CLogic::PackagePartArrived() {
+  if (failover) failover->OnPartReceived();
+}
+
+void CLogic::UnexpectedPackageAnswer(const std::string& packageName) {
+  if (failover) failover->OnNetError(eDownloadKind_Update, 0, 0, GetString(30), packageName);
+}
+
+void CLogic::ShowDownloadAttempt(int32_t attempt) {
+  SetStatusText({ui::TextPart::String(37), ui::TextPart::Integer(attempt)}, ui::ctlProgressInfo);
+}
+
+void CLogic::ShowCorruptPackage() {
+  ShowMessagePage(
+      {.text = GetString(40), .purpose = eMessagePurpose_Package, .buttons = eMessageButtons_RetryCancel});
 }
 
 void CLogic::filePartReceived(const DownloadPart& part, bool endedEarly) {
-  if (part.size == 0 && !endedEarly) {
-    Log("fireFilePartReceived() : buf empty (zero size)");
-    if (!fileDownloads.empty()) {
-      Log(std::string(80, '-'));
-      Log("Server answer is unexpected: " + fileDownloads.front().name);
-      Log(std::string(80, '-'));
-      if (failover) failover->OnNetError(eDownloadKind_Update, 0, 0, GetString(30), fileDownloads.front().name);
-    }
-    return;
-  }
-  if (fileDownloads.empty()) {
-    Log(part.size > 0 ? "fireFilePartReceived() : queue empty" : "fireFilePartReceived() : buf empty");
-    return;
-  }
-  if (part.size == 0) {
-    Log("fireFilePartReceived() : buf empty");
-    return;
-  }
-  if (failover) failover->OnPartReceived();
-  DownloadTask& task = fileDownloads.front();
-  ++task.parts;
-  task.counted += part.size;
-  updateProgress(part.size, false);
-  Log("filePartReceived: file: " + task.name + " (part size: " + std::to_string(part.size) + ")");
-  const std::string tempPath = TempPathOf(task);
-  CUnpackerThread* files = Unpacker();
-  if (!part.inSink && !files->addFilePart(tempPath, part.Bytes().data(), part.Bytes().size())) {
-    Log("fireFilePartReceived() : addFilePart false");
-    return;
-  }
-  if (endedEarly) {
-    Log("fireFilePartReceived() : bError");
-    return;
-  }
-  if (BytesOnDisk(task) < static_cast<uint64_t>(task.size)) {
-    ContinueDownloading();
-  } else {
-    fileReceived();
-  }
+  packageDownloads.filePartReceived(part, endedEarly);
 }
 
-void CLogic::fileReceived() {
-  if (fileDownloads.empty()) return;
-  DownloadTask task = fileDownloads.front();
-  fileDownloads.erase(fileDownloads.begin());
-  CUnpackerThread* files = Unpacker();
-  const std::string tempPath = TempPathOf(task);
-  files->MarkComplete(tempPath);
-  uint64_t present = 0;
-  uint32_t crc = 0;
-  if (!files->GetPackageState(tempPath, present, crc) || present != static_cast<uint64_t>(task.size) ||
-      crc != task.crc) {
-    AddTaskForUnpacker(task, false, true);
-    ShowMessagePage(GetString(40), eFailoverPurpose_Package, 5, false, 0);
-    // Only what this package added to the count is taken back.
-    downloadBaseline -= std::min<uint64_t>(downloadBaseline, task.counted);
-    bytesDownloaded = downloadBaseline;
-    task.firstByte = 0;
-    task.length = task.size;
-    task.counted = 0;
-    fileDownloads.push_back(task);
-    return;
-  }
-  AddTaskForUnpacker(task, false, false);
-  files->QueuePackage(tempPath, task.name);
-  if (launchAfterUnpack) fileDownloads.clear();
-  StartNextDownload();
-}
+void CLogic::fileReceived() { packageDownloads.fileReceived(); }
 
-bool CLogic::ContinueDownloading() {
-  const int32_t attempts = failover ? failover->Attempts() : 0;
-  if (attempts > 5) Log("attempts run out");
-  Log("continue downloading attempt #" + std::to_string(attempts));
-  if (fileDownloads.empty()) return false;
-  DownloadTask& task = fileDownloads.front();
-  task.firstByte = static_cast<int64_t>(BytesOnDisk(task));
-  task.length = task.size - task.firstByte;
-  if (attempts > 0) {
-    SetStatusText({ui::TextPart::String(37), ui::TextPart::Integer(attempts)}, ui::ctlProgressInfo);
-  }
-  StartNextDownload();
-  return true;
-}
-
-void CLogic::AddTaskForUnpacker(DownloadTask& task, bool fromTmp, bool corrupt) {
-  const std::string tempPath = TempPathOf(task);
-  Log("Add task for unpacker: " + task.name);
-  Log(std::string("  .. from ") + (fromTmp ? "tmp" : "received") + " file: " + tempPath);
-  if (!corrupt) return;
-  Log("    .. warning: crc or size is not correct, file will be added to download queue");
-  platform::RemoveFile(tempPath);
-  Unpacker()->Forget(tempPath);
-  task.firstByte = 0;
-}
-
-void CLogic::updateProgress(uint64_t bytes, bool streaming) {
-  if (streaming) {
-    bytesDownloaded += bytes;
-  } else {
-    downloadBaseline += bytes;
-    bytesDownloaded = downloadBaseline;
-  }
-  UpdateDownloadProgress(0);
-}
-
-void CLogic::UpdateDownloadProgress(uint64_t unpackedBytes) {
-  double total = static_cast<double>(bytesToDownload) / 1024.0;
-  const double done = static_cast<double>(bytesDownloaded) / 1024.0;
-  if (total == 0) total = done;
-  if (unpackedBytes > 0) unpackedKB = unpackedBytes / 1024;
-  double percent = 100.0;
-  const bool downloading = done < total;
-  if (downloading) {
-    percent = total > 0 ? done * 100.0 / total : 100.0;
-  } else if (totalPackageBytes > 1023) {
-    percent = static_cast<double>(unpackedKB) * 100.0 / (static_cast<double>(totalPackageBytes) / 1024.0);
-  }
-  progressPercent = std::clamp(percent, 0.0, 100.0);
-  if (downloading) {
-    SetStatusText({ui::TextPart::String(4), ui::TextPart::Float(static_cast<float>(done)),
-                   ui::TextPart::Float(static_cast<float>(total))},
-                  ui::ctlDownloadInfo);
-  } else {
-    SetStatusText({ui::TextPart::Literal(std::to_string(static_cast<int>(percent)) + "%")}, ui::ctlDownloadInfo);
-  }
-  SetProgressBar(progressPercent);
-}
+void CLogic::updateProgress(uint64_t bytes, bool streaming) { packageDownloads.updateProgress(bytes, streaming); }
 
 // After the download.
 
@@ -509,8 +346,8 @@ void CLogic::OnUnpackResult(int64_t result) {
   if (result == 0) {
     Log("Finish unpack thread .. OK");
     // Kilobyte rounding leaves the last figure short of the whole.
-    progressPercent = 100.0;
-    SetProgressBar(progressPercent);
+    packageDownloads.SetComplete();
+    SetProgressBar(packageDownloads.ProgressPercent());
     processAfterDownload();
     return;
   }
@@ -519,13 +356,13 @@ void CLogic::OnUnpackResult(int64_t result) {
   Log(error);
   // Nothing more is fetched into a folder that cannot take it; what is in
   // "tmp" stays for the next run.
-  unpackFailed = true;
+  packageDownloads.SetUnpackFailed();
   const int code = files ? files->ErrorCode() : 0;
   if (result == CUnpackerThread::kUnpackWriteFailed && platform::IsOutOfSpaceError(code)) {
-    ShowMessagePage(GetString(22), 3, 0, true, 0);
+    ShowMessagePage({.text = GetString(22), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
     return;
   }
-  ShowMessagePage(result == 1 ? GetString(19) : error, 0, 0, true, 0);
+  ShowMessagePage({.text = result == CUnpackerThread::kUnpackBadPackage ? GetString(19) : error, .errorIcon = true});
 }
 
 void CLogic::processAfterDownload() {
@@ -539,7 +376,7 @@ void CLogic::processAfterDownload() {
   const std::string tmp = platform::JoinPath(clientFolder, "tmp");
   if (tmp.size() > 7) platform::RemoveTree(tmp);
   if (runMode == rmDownload) {
-    OnTaskComplete();
+    downloadService.OnTaskComplete();
     return;
   }
   if (SaveManifestCopy(clientFolder, manifestText)) Log("Save update.xml");
@@ -553,11 +390,11 @@ void CLogic::processAfterDownload() {
     OnBtnClicked(ui::ctlLaunch);
     return;
   }
-  ShowPage(4);
+  ShowPage(ePage_Finish);
 }
 
 void CLogic::Launch() {
-  ShowProgressPage(5);
+  ShowProgressPage(eProgressKind_Launching);
   if (!clientLauncher) {
     clientLauncher = std::make_unique<CClientLauncher>(settings, mainWindow, log);
     clientLauncher->debugMode = debugMode;

@@ -13,7 +13,6 @@
 #include "platform/message_loop.h"
 #include "update/archive_helper_rar.h"
 #include "update/client_path.h"
-#include "update/file_crc.h"
 #include "update/file_read_stream.h"
 #include "update/rar/rar_archive.h"
 #include "update/zip_file.h"
@@ -25,8 +24,8 @@ constexpr char kRarEmpty[] = "pkg(rar) file error or empty :";
 constexpr char kRarEntryFailed[] = "pkg(rar) unpack error :";
 constexpr char kZipEmpty[] = "pkg file error or empty :";
 constexpr char kZipEntryFailed[] = "pkg unpack error :";
-constexpr char kCreateFailed[] = "unpacker: file can't be create : ";
-constexpr char kWriteFailed[] = "unpacker: file can't be write : ";
+constexpr const char* kCreateFailed = CPackageStore::kCreateFailed;
+constexpr const char* kWriteFailed = CPackageStore::kWriteFailed;
 
 constexpr size_t kBlock = 1 << 20;
 // Deflated entries up to this size are inflated in one call; larger ones
@@ -324,7 +323,9 @@ CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::SingleFile() {
   return outcome == Outcome::kOk ? EndFile(target) : outcome;
 }
 
-CUnpackerThread::CUnpackerThread() : CWorkerThread("UnpackerThread") {}
+CUnpackerThread::CUnpackerThread() : CWorkerThread("UnpackerThread") {
+  m_store.SetWriteFailureHandler([this](const std::string& text, int code) { Fail(kUnpackWriteFailed, text, code); });
+}
 
 CUnpackerThread::~CUnpackerThread() {
   RequestStop();
@@ -339,105 +340,28 @@ void CUnpackerThread::Configure(const std::string& clientFolder, platform::Windo
 }
 
 void CUnpackerThread::ClearCounters() {
-  platform::ScopedLock lock(m_lock);
-  m_bytesUnpacked = 0;
-  m_errorText.clear();
-  m_errorCode = 0;
-  m_allQueued = false;
-  m_stop = false;
-  m_work.Reset();
-}
-
-CUnpackerThread::PackageState& CUnpackerThread::StateLocked(const std::string& tempPath) {
-  auto found = m_packages.find(tempPath);
-  if (found != m_packages.end()) return found->second;
-  PackageState& state = m_packages[tempPath];
-  if (platform::FileExists(tempPath)) {
-    std::vector<uint8_t> buffer;
-    const FileCrcResult present = ComputeFileCrc(tempPath, buffer);
-    if (present.ok) {
-      state.crc = present.crc;
-      state.size = present.size;
-    }
+  {
+    platform::ScopedLock lock(m_lock);
+    m_bytesUnpacked = 0;
+    m_errorText.clear();
+    m_errorCode = 0;
+    m_allQueued = false;
+    m_stop = false;
+    m_work.Reset();
   }
-  return state;
-}
-
-bool CUnpackerThread::addFilePart(const std::string& tempPath, const void* data, size_t length) {
-  platform::ScopedLock lock(m_lock);
-  if (m_stop) return false;
-  PackageState& state = StateLocked(tempPath);
-  if (!data || length == 0) return true;
-  if (!state.file) {
-    const std::string folder = platform::ParentPath(tempPath);
-    if (!folder.empty()) platform::CreateDirectories(folder);
-    auto file = std::make_unique<platform::OutputFile>();
-    if (!file->Open(tempPath, platform::OutputFile::Mode::kAppend)) {
-      Fail(kUnpackWriteFailed, kCreateFailed + tempPath, file->LastError());
-      return false;
-    }
-    state.file = std::move(file);
-  }
-  if (!state.file->Write(data, length)) {
-    // The file may now hold part of the part: forget the state so that the
-    // next registration reads what really reached the disk.
-    const int code = state.file->LastError();
-    m_packages.erase(tempPath);
-    Fail(kUnpackWriteFailed, kWriteFailed + tempPath, code);
-    return false;
-  }
-  state.crc = static_cast<uint32_t>(libdeflate_crc32(state.crc, data, length));
-  state.size += length;
-  return true;
-}
-
-bool CUnpackerThread::GetPackageState(const std::string& tempPath, uint64_t& sizeSoFar, uint32_t& crc) {
-  platform::ScopedLock lock(m_lock);
-  const auto found = m_packages.find(tempPath);
-  if (found == m_packages.end()) return false;
-  sizeSoFar = found->second.size;
-  crc = found->second.crc;
-  return true;
-}
-
-uint64_t CUnpackerThread::ResumePoint(const std::string& tempPath, uint64_t size, uint32_t crc, bool& discarded) {
-  platform::ScopedLock lock(m_lock);
-  const PackageState& state = StateLocked(tempPath);
-  discarded = state.size > size || (state.size == size && state.crc != crc);
-  if (!discarded) return state.size;
-  m_packages.erase(tempPath);
-  platform::RemoveFile(tempPath);
-  return 0;
-}
-
-bool CUnpackerThread::ReadPackageImage(const std::string& tempPath, std::string& image) {
-  platform::ScopedLock lock(m_lock);
-  const auto found = m_packages.find(tempPath);
-  return found != m_packages.end() && platform::ReadWholeFile(tempPath, image) && image.size() == found->second.size;
-}
-
-void CUnpackerThread::MarkComplete(const std::string& tempPath) {
-  platform::ScopedLock lock(m_lock);
-  PackageState& state = StateLocked(tempPath);
-  state.queued = true;
-  state.file.reset();
-}
-
-void CUnpackerThread::Forget(const std::string& tempPath) {
-  platform::ScopedLock lock(m_lock);
-  m_packages.erase(tempPath);
+  m_store.SetAccepting(true);
 }
 
 void CUnpackerThread::QueuePackage(const std::string& tempPath, const std::string& name) {
+  m_store.MarkComplete(tempPath);
   platform::ScopedLock lock(m_lock);
-  StateLocked(tempPath).queued = true;
   m_queue.push_back(WorkItem{tempPath, name, std::string(), true});
   m_work.Set();
 }
 
 void CUnpackerThread::QueueSingleFile(const std::string& tempPath, const std::string& target) {
+  m_store.MarkComplete(tempPath);
   platform::ScopedLock lock(m_lock);
-  StateLocked(tempPath).queued = true;
   m_queue.push_back(WorkItem{tempPath, platform::FileNameOf(tempPath), target, false});
   m_work.Set();
 }
@@ -450,19 +374,17 @@ void CUnpackerThread::SetAllQueued() {
 
 void CUnpackerThread::Signal() { m_work.Set(); }
 
-void CUnpackerThread::Flush() {
-  platform::ScopedLock lock(m_lock);
-  for (auto& [path, state] : m_packages) state.file.reset();
-}
-
-void CUnpackerThread::RequestStop() {
+void CUnpackerThread::Halt() {
   {
     platform::ScopedLock lock(m_lock);
     m_stop = true;
   }
-  Flush();
+  m_store.SetAccepting(false);
+  m_store.Flush();
   m_work.Set();
 }
+
+void CUnpackerThread::RequestStop() { Halt(); }
 
 std::string CUnpackerThread::ErrorText() {
   platform::ScopedLock lock(m_lock);
@@ -492,23 +414,15 @@ void CUnpackerThread::Fail(int64_t result, const std::string& text, int code) {
 }
 
 bool CUnpackerThread::UnpackOne(const WorkItem& item) {
-  uint64_t expected = 0;
+  const uint64_t expected = m_store.MarkComplete(item.tempPath);
   uint64_t before = 0;
   {
     platform::ScopedLock lock(m_lock);
-    PackageState& state = StateLocked(item.tempPath);
-    state.file.reset();
-    expected = state.size;
     before = m_bytesUnpacked;
   }
   const auto size = platform::FileSize(item.tempPath);
   if (!size || *size != expected) {
-    {
-      platform::ScopedLock lock(m_lock);
-      m_stop = true;
-    }
-    Flush();
-    m_work.Set();
+    Halt();
     Fail(kUnpackBadPackage, kOpenFailed, size ? 0 : ENOENT);
     return false;
   }
@@ -526,7 +440,6 @@ bool CUnpackerThread::UnpackOne(const WorkItem& item) {
   if (outcome != Extraction::Outcome::kOk) return false;
   {
     platform::ScopedLock lock(m_lock);
-    m_packages[item.tempPath].done = true;
     m_bytesUnpacked += expected;
     before = m_bytesUnpacked;
   }

@@ -4,8 +4,10 @@
 // shows the Retry page, and Retry fetches it again.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <thread>
 
 #include "base/log_impl.h"
 #include "app/logic.h"
@@ -91,7 +93,7 @@ TEST_F(LogicPagesTest, TheInstallPageWaitsForTheManifestAndInstallsAPortableFold
   ASSERT_TRUE(server.ok()) << server.error();
   auto logic = InstallLogic(server);
   ASSERT_TRUE(logic->settings.singlePageMode);
-  logic->ShowProgressPage(3);  // everything waits for the manifest
+  logic->ShowProgressPage(eProgressKind_Connecting);  // everything waits for the manifest
   EXPECT_FALSE(Enabled(*logic, ui::ctlSingleInstallButtonInstall));
   EXPECT_FALSE(Enabled(*logic, ui::ctlSingleInstallCheckboxGuest));
   EXPECT_FALSE(Visible(*logic, ui::ctlSingleInstallSpriteHide));  // the short frame has no shortcut panel
@@ -114,12 +116,83 @@ TEST_F(LogicPagesTest, TheInstallPageWaitsForTheManifestAndInstallsAPortableFold
   ASSERT_TRUE(Pump(*logic, [&] { return fs::exists(client / "update.xml"); })) << Log();
   EXPECT_EQ(ReadFileBytes(client / "Data" / "World.txt"), ReadFileBytes(m_build / "Data" / "World.txt"));
   EXPECT_TRUE(fs::exists(client / "guest.dat"));
-  EXPECT_EQ(logic->progressPercent, 100.0);
+  EXPECT_EQ(logic->packageDownloads.ProgressPercent(), 100.0);
   const std::string log = Log();
   EXPECT_NE(log.find("CLogic::OnBtnClicked: ID_SINGLEPAGEINSTALL_BTN_INSTALL\r\nStart - guest install"),
             std::string::npos)
       << log;
   logic->uninit();
+}
+
+TEST_F(LogicPagesTest, TheMessagePageShowsItsRecordsButtonsAndExtraAndKeepsTheCoveredPage) {
+  auto logic = testing_support::InstallRunLogic({"http://127.0.0.1:9"}, m_log,
+                                                (m_sandbox.dir() / "Launcher.exe").string());
+  using namespace ui;
+  const std::vector<int> all = {ctlMboxOk,   ctlMboxYes,  ctlMboxNo,   ctlMboxRetry,           ctlMboxCancel,
+                                ctlMboxEdit, ctlMboxLink, ctlMboxTextEditCaption, ctlMblistboxSpriteError};
+  struct Case {
+    MessagePage page;
+    eMessageButtons shownSet;
+    std::vector<int> visible;  // of `all`
+  } cases[] = {
+      {{.text = "plain"}, eMessageButtons_Ok, {ctlMboxOk}},
+      {{.text = "question", .buttons = eMessageButtons_YesNo, .errorIcon = true},
+       eMessageButtons_YesNo,
+       {ctlMboxYes, ctlMboxNo, ctlMblistboxSpriteError}},
+      {{.text = "retry", .buttons = eMessageButtons_RetryCancel, .extra = eMessageExtra_Link},
+       eMessageButtons_RetryCancel,
+       {ctlMboxRetry, ctlMboxCancel, ctlMboxLink}},
+      // A set without a name shows OK.
+      {{.text = "ask", .buttons = static_cast<eMessageButtons>(3), .extra = eMessageExtra_Edit},
+       eMessageButtons_Ok,
+       {ctlMboxOk, ctlMboxEdit, ctlMboxTextEditCaption}},
+  };
+  logic->ShowPage(ePage_SingleInstall);
+  for (const Case& c : cases) {
+    logic->ShowMessagePage(c.page);
+    EXPECT_EQ(logic->messageButtons, c.shownSet) << c.page.text;
+    EXPECT_EQ(logic->currentPage, ePage_SingleMessage);
+    EXPECT_EQ(logic->savedPage, ePage_SingleInstall) << c.page.text;  // a message over a message keeps the page below
+    for (int id : all) {
+      const bool expected = std::find(c.visible.begin(), c.visible.end(), id) != c.visible.end();
+      EXPECT_EQ(Visible(*logic, id), expected) << c.page.text << " control " << id;
+    }
+  }
+  EXPECT_NE(Log().find("\r\n\r\n --------------------------------------\r\n|              MessageBox              |\r\n"
+                       "|--------------------------------------|\r\nask\r\n"),
+            std::string::npos);
+  logic->OnBtnClicked(ctlMboxNo);
+  EXPECT_EQ(logic->currentPage, ePage_SingleInstall);
+  logic->uninit();
+}
+
+TEST_F(LogicPagesTest, OkOnTheMessagePageFollowsItsPurpose) {
+  struct Case {
+    eMessagePurpose purpose;
+    bool quits;
+    ePageVariant variantAfter;  // the single page prepared again for an install
+  } cases[] = {
+      {eMessagePurpose_None, false, ePageVariant_Install},
+      {eMessagePurpose_StepFailed, false, ePageVariant_SingleInstall},
+      {eMessagePurpose_Cancel, true, ePageVariant_Install},
+      {eMessagePurpose_Quit, true, ePageVariant_Install},
+  };
+  for (const Case& c : cases) {
+    // Each case on its own thread: Quit ends that thread's queue only.
+    std::thread([&] {
+      auto logic = testing_support::InstallRunLogic({"http://127.0.0.1:9"}, m_log,
+                                                    (m_sandbox.dir() / "Launcher.exe").string());
+      logic->ShowPage(ePage_SingleInstall);
+      logic->ShowMessagePage({.text = "text", .purpose = c.purpose});
+      logic->OnBtnClicked(ui::ctlMboxOk);
+      EXPECT_EQ(logic->quitRequested, c.quits) << c.purpose;
+      if (!c.quits) {
+        EXPECT_EQ(logic->currentPage, ePage_SingleInstall) << c.purpose;
+      }
+      EXPECT_EQ(logic->pageVariant, c.variantAfter) << c.purpose;
+      logic->uninit();
+    }).join();
+  }
 }
 
 TEST_F(LogicPagesTest, ACorruptPackageShowsRetryAndRetryFetchesItAgain) {
@@ -183,8 +256,8 @@ TEST_F(LogicPagesTest, ACorruptResumedPackageTakesBackOnlyWhatItCounted) {
   ASSERT_TRUE(logic->StartNetwork());
   ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
   EXPECT_EQ(logic->messageText, GetString(40));
-  EXPECT_EQ(logic->bytesDownloaded, first);
-  EXPECT_EQ(logic->downloadBaseline, first);
+  EXPECT_EQ(logic->packageDownloads.BytesDownloaded(), first);
+  EXPECT_EQ(logic->packageDownloads.DownloadBaseline(), first);
   logic->uninit();
 }
 

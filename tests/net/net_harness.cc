@@ -38,11 +38,13 @@ void RecordingNotify::updateXmlReceived(const CBuffer& body) {
 void RecordingNotify::filePartReceived(const DownloadPart& part, bool endedEarly) {
   lastBody = std::string(part.Bytes());
   Add("part " + std::to_string(part.firstByte) + "+" + std::to_string(part.size) + " " + (endedEarly ? "1" : "0"));
+  if (onPart) onPart(part, endedEarly);
 }
 
 void RecordingNotify::updateProgress(uint64_t bytes, bool streaming) {
   if (streaming) streamedBytes += bytes;
   ++progressReports;
+  if (onProgress) onProgress(bytes, streaming);
 }
 
 void RecordingNotify::netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) {

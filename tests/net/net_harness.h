@@ -33,6 +33,9 @@ class RecordingNotify : public IDownloaderNotify {
 
   // Called after each notification (tests hook the controller's reaction).
   std::function<void(const std::string& line)> onEvent;
+  // Hear the package notifications after they are recorded.
+  std::function<void(const DownloadPart& part, bool endedEarly)> onPart;
+  std::function<void(uint64_t bytes, bool streaming)> onProgress;
 
   std::vector<std::string> events;
   std::string lastBody;  // of the last body or part in memory

@@ -41,12 +41,12 @@ class UnpackerTest : public ::testing::Test {
   int64_t Unpack(const std::string& image, const std::string& name = "main.pkg", size_t part = 1000) {
     const std::string temp = TempPath(image);
     for (size_t at = 0; at < image.size(); at += part)
-      EXPECT_TRUE(unpacker.addFilePart(temp, image.data() + at, std::min(part, image.size() - at)));
+      EXPECT_TRUE(unpacker.Store().addFilePart(temp, image.data() + at, std::min(part, image.size() - at)));
     return Finish(temp, name);
   }
   int64_t Finish(const std::string& temp, const std::string& name) {
     inbox.messages.clear();
-    unpacker.MarkComplete(temp);
+    unpacker.Store().MarkComplete(temp);
     unpacker.QueuePackage(temp, name);
     unpacker.SetAllQueued();
     if (!inbox.WaitFor(eWindowsMessage_UnpackResult)) return 99;
@@ -71,22 +71,22 @@ TEST_F(UnpackerTest, ResumesFromThePartOnDisk) {
   const std::string temp = TempPath(image);
   // An earlier run left the first 1000 bytes.
   WriteFileBytes(temp, image.substr(0, 1000));
-  ASSERT_TRUE(unpacker.addFilePart(temp, nullptr, 0));
+  ASSERT_TRUE(unpacker.Store().addFilePart(temp, nullptr, 0));
   uint64_t size = 0;
   uint32_t crc = 0;
-  ASSERT_TRUE(unpacker.GetPackageState(temp, size, crc));
+  ASSERT_TRUE(unpacker.Store().GetPackageState(temp, size, crc));
   EXPECT_EQ(size, 1000u);
   EXPECT_EQ(crc, Crc(image.substr(0, 1000)));
 
   bool discarded = true;
-  EXPECT_EQ(unpacker.ResumePoint(temp, image.size(), Crc(image), discarded), 1000u);
+  EXPECT_EQ(unpacker.Store().ResumePoint(temp, image.size(), Crc(image), discarded), 1000u);
   EXPECT_FALSE(discarded);
   const size_t half = (image.size() - 1000) / 2;
-  ASSERT_TRUE(unpacker.addFilePart(temp, image.data() + 1000, half));
+  ASSERT_TRUE(unpacker.Store().addFilePart(temp, image.data() + 1000, half));
   // Every part is on disk as soon as it is accepted.
   EXPECT_EQ(ReadFileBytes(temp), image.substr(0, 1000 + half));
-  ASSERT_TRUE(unpacker.addFilePart(temp, image.data() + 1000 + half, image.size() - 1000 - half));
-  ASSERT_TRUE(unpacker.GetPackageState(temp, size, crc));
+  ASSERT_TRUE(unpacker.Store().addFilePart(temp, image.data() + 1000 + half, image.size() - 1000 - half));
+  ASSERT_TRUE(unpacker.Store().GetPackageState(temp, size, crc));
   EXPECT_EQ(size, image.size());
   EXPECT_EQ(crc, Crc(image));
 
@@ -97,34 +97,6 @@ TEST_F(UnpackerTest, ResumesFromThePartOnDisk) {
   const platform::Message* progress = inbox.Last(eWindowsMessage_UnpackProgress);
   ASSERT_NE(progress, nullptr);
   EXPECT_EQ(progress->lParam, static_cast<int64_t>(image.size()));
-}
-
-TEST_F(UnpackerTest, ResumePointDiscardsWhatCannotBeResumed) {
-  const std::string image = "0123456789";
-  struct Case {
-    const char* name;
-    std::string onDisk;
-    uint64_t expected;
-    bool discarded;
-  };
-  const Case cases[] = {
-      {"longer than the package", image + "extra", 0, true},
-      {"complete with another crc", "9876543210", 0, true},
-      {"complete and right", image, 10, false},
-      {"a part", image.substr(0, 4), 4, false},
-      {"nothing yet", "", 0, false},
-  };
-  for (const Case& c : cases) {
-    const std::string temp = (root / "tmp" / c.name).string();
-    if (!c.onDisk.empty()) WriteFileBytes(temp, c.onDisk);
-    bool discarded = false;
-    EXPECT_EQ(unpacker.ResumePoint(temp, image.size(), Crc(image), discarded), c.expected) << c.name;
-    EXPECT_EQ(discarded, c.discarded) << c.name;
-    EXPECT_EQ(std::filesystem::exists(temp), !c.discarded && !c.onDisk.empty()) << c.name;
-    uint64_t size = 99;
-    uint32_t crc = 0;
-    EXPECT_EQ(unpacker.GetPackageState(temp, size, crc), !c.discarded) << c.name;
-  }
 }
 
 TEST_F(UnpackerTest, NormalisesEntryNamesAndReusesSpellingOnDisk) {
@@ -218,23 +190,23 @@ TEST_F(UnpackerTest, WriteFailuresAndMissingTemporaryFile) {
 
   const std::string image = Zip({{"a.txt", "a"}});
   const std::string temp = TempPath(image);
-  ASSERT_TRUE(unpacker.addFilePart(temp, image.data(), image.size()));
+  ASSERT_TRUE(unpacker.Store().addFilePart(temp, image.data(), image.size()));
   std::filesystem::remove(temp);
   EXPECT_EQ(Finish(temp, "gone.pkg"), CUnpackerThread::kUnpackBadPackage);
   EXPECT_EQ(unpacker.ErrorText(), "pkg/bin file can not be open");
   EXPECT_TRUE(unpacker.IsStopping());
-  EXPECT_FALSE(unpacker.addFilePart(temp, "x", 1));
+  EXPECT_FALSE(unpacker.Store().addFilePart(temp, "x", 1));
 }
 
 TEST_F(UnpackerTest, SingleFileItemIsCopiedUnchanged) {
   std::string launcher = "\x7f" "ELF launcher image";
   launcher += std::string(3000, 'L');
   const std::string temp = (root / "tmp" / "Launcher.exe.1.0.0.2.3019").string();
-  ASSERT_TRUE(unpacker.addFilePart(temp, launcher.data(), launcher.size()));
+  ASSERT_TRUE(unpacker.Store().addFilePart(temp, launcher.data(), launcher.size()));
   std::string image;
-  ASSERT_TRUE(unpacker.ReadPackageImage(temp, image));
+  ASSERT_TRUE(unpacker.Store().ReadPackageImage(temp, image));
   EXPECT_EQ(image, launcher);
-  unpacker.MarkComplete(temp);
+  unpacker.Store().MarkComplete(temp);
   unpacker.QueueSingleFile(temp, "Launcher.tmp.exe");
   unpacker.SetAllQueued();
   ASSERT_TRUE(inbox.WaitFor(eWindowsMessage_UnpackResult));

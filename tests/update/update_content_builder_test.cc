@@ -43,8 +43,8 @@ int64_t Install(const std::filesystem::path& content, const std::filesystem::pat
   for (const std::string& name : packages) {
     const std::string image = ReadFileBytes(content / name);
     const std::string temp = (client / "tmp" / name).string();
-    EXPECT_TRUE(unpacker.addFilePart(temp, image.data(), image.size()));
-    unpacker.MarkComplete(temp);
+    EXPECT_TRUE(unpacker.Store().addFilePart(temp, image.data(), image.size()));
+    unpacker.Store().MarkComplete(temp);
     unpacker.QueuePackage(temp, name);
   }
   unpacker.SetAllQueued();
