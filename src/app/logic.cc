@@ -14,7 +14,7 @@
 #include "install/client_folder.h"
 #include "config/resource_archive.h"
 #include "ui/dpi_factor.h"
-#include "ui/headless_backend.h"
+#include "ui/window_backend_factory.h"
 #include "ui/layered_window.h"
 #include "ui/control_name_table.h"
 #include "ui/theme_setup.h"
@@ -382,7 +382,7 @@ void CLogic::PrepareDestinationFolder() {
 
 bool CLogic::CreateSkinnedWindow() {
   if (layeredWindow) return true;
-  auto backend = std::make_unique<ui::HeadlessWindowBackend>();
+  auto backend = ui::MakeWindowBackend(mainWindow);
   ui::SetDpiFactor(static_cast<double>(backend->Dpi()) / 96.0);
   std::string error;
   if (!ui::LoadThemeResources(ResourceArchive::Instance(), settings.themeFolder, themeDocument, error)) {

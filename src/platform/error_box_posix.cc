@@ -1,6 +1,7 @@
 #include "platform/error_box.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <stdlib.h>
@@ -10,6 +11,8 @@
 
 namespace platform {
 namespace {
+
+uint64_t g_owner = 0;
 
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
@@ -44,6 +47,26 @@ bool ShowX11Box(const std::string& caption, const std::string& text) {
   const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 200, 200, width, height, 1,
                                             BlackPixel(display, screen), WhitePixel(display, screen));
   XStoreName(display, window, caption.c_str());
+  if (g_owner != 0) {
+    // A modal dialog of the launcher's window, centred over it.
+    XSetTransientForHint(display, window, static_cast<Window>(g_owner));
+    const Atom type = XInternAtom(display, "_NET_WM_WINDOW_TYPE", False);
+    const Atom dialog = XInternAtom(display, "_NET_WM_WINDOW_TYPE_DIALOG", False);
+    XChangeProperty(display, window, type, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&dialog),
+                    1);
+    const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    const Atom modal = XInternAtom(display, "_NET_WM_STATE_MODAL", False);
+    XChangeProperty(display, window, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<const unsigned char*>(&modal),
+                    1);
+    XWindowAttributes owner;
+    Window child = 0;
+    int ownerX = 0, ownerY = 0;
+    if (XGetWindowAttributes(display, static_cast<Window>(g_owner), &owner) &&
+        XTranslateCoordinates(display, static_cast<Window>(g_owner), RootWindow(display, screen), 0, 0, &ownerX,
+                              &ownerY, &child)) {
+      XMoveWindow(display, window, ownerX + (owner.width - width) / 2, ownerY + (owner.height - height) / 2);
+    }
+  }
   Atom deleteAtom = XInternAtom(display, "WM_DELETE_WINDOW", False);
   XSetWMProtocols(display, window, &deleteAtom, 1);
   XSelectInput(display, window, ExposureMask | KeyPressMask | ButtonPressMask);
@@ -90,6 +113,8 @@ bool ShowX11Box(const std::string& caption, const std::string& text) {
 }
 
 }  // namespace
+
+void SetErrorBoxOwner(uint64_t nativeWindow) { g_owner = nativeWindow; }
 
 void ShowErrorBox(const std::string& caption, const std::string& text) {
   std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());

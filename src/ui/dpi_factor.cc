@@ -15,4 +15,12 @@ int ScaleByDpi(int designPixels) {
   return static_cast<int>(static_cast<double>(designPixels) * g_dpiFactor);
 }
 
+int RoundDpiToThemeStep(int dpi) {
+  constexpr int kStep = 24;
+  const int rounded = (dpi + kStep / 2) / kStep * kStep;
+  if (rounded < 96) return 96;
+  if (rounded > 384) return 384;
+  return rounded;
+}
+
 }  // namespace ui

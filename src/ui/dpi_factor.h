@@ -11,4 +11,8 @@ void SetDpiFactor(double factor);  // factors outside (0.25, 8] are ignored
 // compute their rectangles.
 int ScaleByDpi(int designPixels);
 
+// A DPI the display reports, rounded to the scaling steps the theme is
+// drawn for: 25 % steps (24 DPI) from 100 % (96) to 400 % (384).
+int RoundDpiToThemeStep(int dpi);
+
 }  // namespace ui

@@ -116,12 +116,14 @@ bool CLayeredWindow::Create() {
   m_windowX = work.x + (work.width - m_surfaceSize.width) / 2;
   m_windowY = work.y + (work.height - m_surfaceSize.height) / 2;
   m_backend->Present(m_surface.get(), m_windowX, m_windowY);
+  m_backend->SetInputTarget(this);
   return true;
 }
 
 void CLayeredWindow::Destroy() {
   if (!m_created) return;
   m_created = false;
+  m_backend->SetInputTarget(nullptr);
   m_backend->Destroy();
   m_surface.reset();
   m_surfaceSize = {};
@@ -136,6 +138,7 @@ CGuiBitmapBorderStepCtrl* CLayeredWindow::Form(std::size_t index) const {
 }
 
 void CLayeredWindow::ShowForm(int number, int sizeIndex) {
+  NoteInput();
   if (number < 1 || static_cast<size_t>(number) > m_forms.size()) return;
   m_currentFormIndex = static_cast<size_t>(number - 1);
   if (sizeIndex >= 0) CurrentForm()->ApplySize(sizeIndex);
@@ -150,6 +153,7 @@ GuiControl* CLayeredWindow::FindControl(int id) const {
 }
 
 void CLayeredWindow::ReTextControls() {
+  NoteInput();
   for (auto& form : m_forms) {
     ForEachControl(*form, [](GuiControl& control) {
       auto* label = dynamic_cast<CGuiTextLabelCtrl*>(&control);
@@ -198,6 +202,7 @@ void CLayeredWindow::UndoListShift() {
 // The shift is measured against the unshifted form, so calling Resize again
 // while the list stays open keeps the same shift.
 bool CLayeredWindow::Resize() {
+  NoteInput();
   CGuiBitmapBorderStepCtrl* form = CurrentForm();
   if (!form) return false;
   CGuiComboBoxCtrl* box = LanguageBox();
@@ -317,12 +322,25 @@ void CLayeredWindow::OnCommand(int id) {
 bool CLayeredWindow::OnTimer(std::uint32_t timerId) {
   if (m_hooks.timer && m_hooks.timer(timerId)) return true;
   if (!m_created) return false;
+  const bool active = m_inputSinceFrame || m_captureControl || m_dragging;
+  if (m_backend->SkipsUnchangedFrames() && !active && m_unchangedFrames >= kIdleAfterFrames &&
+      ++m_idleTicks < kIdleFrameTicks) {
+    return false;
+  }
+  m_idleTicks = 0;
+  m_inputSinceFrame = false;
   RenderAndPresent();
+  if (m_backend->LastPresentChanged()) {
+    m_unchangedFrames = 0;
+  } else if (m_unchangedFrames < kIdleAfterFrames) {
+    ++m_unchangedFrames;
+  }
   if (m_captureControl) m_captureControl->OnTimer(m_lastMouse);
   return false;
 }
 
 void CLayeredWindow::OnMouseMove(int x, int y) {
+  NoteInput();
   const GuiPoint point{x, y};
   m_trackingMouse = true;
   m_lastMouse = point;
@@ -353,6 +371,7 @@ void CLayeredWindow::OnMouseMove(int x, int y) {
 }
 
 void CLayeredWindow::OnLButtonDown(int x, int y) {
+  NoteInput();
   const GuiPoint point{x, y};
   if (!m_hotControl) return;
   if (m_hotControl == CurrentForm()) {
@@ -367,6 +386,7 @@ void CLayeredWindow::OnLButtonDown(int x, int y) {
 }
 
 void CLayeredWindow::OnLButtonUp(int x, int y) {
+  NoteInput();
   const GuiPoint point{x, y};
   if (m_dragging) {
     m_dragging = false;
@@ -384,6 +404,7 @@ void CLayeredWindow::OnLButtonUp(int x, int y) {
 }
 
 void CLayeredWindow::OnCaptureChanged() {
+  NoteInput();
   if (!m_dragging) return;
   // The window stays where it was last shown.
   m_dragging = false;
@@ -393,23 +414,28 @@ void CLayeredWindow::OnCaptureChanged() {
 }
 
 void CLayeredWindow::OnMouseLeave() {
+  NoteInput();
   if (m_captureControl) m_captureControl->OnMouseLeave();
   m_trackingMouse = false;
 }
 
 void CLayeredWindow::OnKeyDown(int key, std::uint32_t modifiers) {
+  NoteInput();
   if (m_focusControl) m_focusControl->OnKeyDown(key, modifiers);
 }
 
 void CLayeredWindow::OnChar(char32_t codePoint, std::uint32_t modifiers) {
+  NoteInput();
   if (m_focusControl) m_focusControl->OnChar(codePoint, modifiers);
 }
 
 void CLayeredWindow::OnWheel(int delta) {
+  NoteInput();
   if (m_wheelTarget) m_wheelTarget->OnWheel(delta);
 }
 
 void CLayeredWindow::OnDpiChanged(int dpi) {
+  NoteInput();
   if (dpi <= 0) return;
   SetDpiFactor(dpi / 96.0);
   // Every profile in use takes its fonts again at the new size. The
@@ -442,6 +468,7 @@ void CLayeredWindow::OnDpiChanged(int dpi) {
 std::int64_t CLayeredWindow::OnUserMessage(std::uint32_t message, std::uint64_t wParam, std::int64_t lParam,
                                            bool& handled) {
   handled = false;
+  NoteInput();
   const bool ours = message == platform::WM_COPYDATA ||
                     (message >= platform::WM_USER + 1300 && message <= platform::WM_USER + 1800);
   if (!ours) return 0;

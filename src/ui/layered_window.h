@@ -62,6 +62,8 @@ class CLayeredWindow {
   static constexpr std::uint32_t kRepaintTimerId = 2;
   static constexpr std::uint32_t kRepaintPeriodMs = 10;
   static constexpr const char* kWindowTitle = "WTL Layered Window";
+  static constexpr int kIdleAfterFrames = 10;
+  static constexpr int kIdleFrameTicks = 10;
   // Surfaces larger than this in either direction are refused.
   static constexpr int kMaxSurfaceSide = 16384;
 
@@ -130,6 +132,12 @@ class CLayeredWindow {
   // A timer tick: the controller's timer hook first; unless it handled the
   // tick, render, present, and give the capturing control OnTimer with the
   // last mouse point. Returns whether the controller handled it.
+  // Over a back-end that skips unchanged frames, a window whose last
+  // kIdleAfterFrames frames were all the same, with no input since, renders
+  // only every kIdleFrameTicks-th tick until a frame differs or input
+  // arrives: animations keep their full rate, a page that waits costs a few
+  // frames a second, and what the controller changes shows within
+  // kIdleFrameTicks ticks.
   bool OnTimer(std::uint32_t timerId);
   // The 10 ms repaint tick.
   void OnTimerTick() { OnTimer(kRepaintTimerId); }
@@ -202,6 +210,12 @@ class CLayeredWindow {
   int m_listShift = 0;
   GuiPoint m_lastMouse;
   bool m_trackingMouse = false;
+  // Idle rendering (OnTimer): frames in a row that showed nothing new, ticks
+  // since the last render, input since the last render.
+  int m_unchangedFrames = 0;
+  int m_idleTicks = 0;
+  bool m_inputSinceFrame = true;
+  void NoteInput() { m_inputSinceFrame = true; }
   bool m_created = false;
   bool m_destroyed = false;
 

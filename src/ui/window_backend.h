@@ -2,12 +2,20 @@
 // window renders its whole content into a cairo ARGB32 image surface and
 // hands the finished frame to the back-end, which shows it at a screen
 // position; everything else the window knows of the screen (work area,
-// monitor, DPI) also comes from here. Input does not: the code that owns
-// the display connection calls the window's On... operations.
+// monitor, DPI) also comes from here. Input goes the other way: a back-end
+// with a display calls the window's On... operations (SetInputTarget tells
+// it which window).
 //
-// Implementations: HeadlessWindowBackend (keeps the last frame, writes PNG
-// snapshots; tests, runs without a display) and a display back-end that
-// pushes frames to a real per-pixel-alpha window.
+// Implementations:
+// - HeadlessWindowBackend (headless_backend.h): keeps the last frame and
+//   writes PNG snapshots; tests, the snapshot tool and runs without a
+//   display.
+// - DesktopWindowBackend (desktop_window_backend.h): a borderless window on
+//   the desktop's display (platform/display_window.h) with per-pixel alpha
+//   or a shape, fed with the mouse, the keyboard through the input method,
+//   the desktop clipboard and DPI changes.
+// MakeWindowBackend (window_backend_factory.h) picks the desktop one when a
+// display can be opened, else the headless one.
 //
 // Threading: the window's (main) thread only. Errors: bool results; a
 // back-end never throws.
@@ -20,6 +28,8 @@
 #include "ui/gui_types.h"
 
 namespace ui {
+
+class CLayeredWindow;
 
 class IWindowBackend {
  public:
@@ -42,6 +52,16 @@ class IWindowBackend {
   // Horizontal DPI of that monitor (96 = 100 %).
   virtual int Dpi() const = 0;
 
+  // True when the back-end drops frames whose pixels and position equal
+  // the last one shown; the window then renders less often while its
+  // frames stay the same (see CLayeredWindow::OnTimer). False by default:
+  // every frame is shown.
+  virtual bool SkipsUnchangedFrames() const { return false; }
+  // Whether the last Present showed anything new (true by default).
+  virtual bool LastPresentChanged() const { return true; }
+  // The window that receives the back-end's input (null: none). The
+  // window sets itself after Create and clears itself before Destroy.
+  virtual void SetInputTarget(CLayeredWindow* /*window*/) {}
   // Mouse capture: while on, the window keeps receiving the mouse outside
   // its area. Nothing by default.
   virtual void SetCapture(bool /*capture*/) {}
