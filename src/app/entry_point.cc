@@ -10,6 +10,7 @@
 #include "base/log_impl.h"
 #include "base/startup_error.h"
 #include "base/user_messages.h"
+#include "install/assistant.h"
 #include "platform/error_box.h"
 #include "platform/file_system.h"
 #include "platform/file_version.h"
@@ -56,7 +57,9 @@ void AssistantDispatch(const std::string& commandLine) {
   if (args.size() != 2) return;
   const platform::WindowHandle window =
       static_cast<platform::WindowHandle>(std::strtoul(args[1].c_str(), nullptr, 10));
-  if (!platform::IsAdministrator()) {
+  if (platform::IsAdministrator()) {
+    RunAssistant(window);
+  } else {
     platform::SendNotifyMessage(window, eWindowsMessage_LauncherAssistantDenied, 0, 0);
   }
 }

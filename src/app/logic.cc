@@ -377,6 +377,7 @@ void CLogic::PrepareDestinationFolder() {
   request.runMode = runMode;
   request.launcherFolder = platform::ParentPath(launcherPath);
   request.fullName = settings.fullName;
+  request.portable = portable || portableRequested;
   clientFolder = ChooseDefaultClientFolder(request, installs);
 }
 

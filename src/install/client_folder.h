@@ -16,11 +16,14 @@ struct DefaultFolderRequest {
   RunMode runMode = rmUnknown;
   std::string launcherFolder;  // the running launcher's folder
   std::string fullName;
+  bool portable = false;  // the installation will be portable
 };
 
 // The folder to make the client folder and show in the folder field: the
 // proposal; else the current folder when one is set; else, outside rmInstall,
 // the launcher's folder; in rmInstall the first registered folder of
-// `installs`, else the program files folder followed by fullName ("" when
-// fullName is not a plain file name).
+// `installs`, else, followed by fullName ("" when fullName is not a plain
+// file name): for a standard installation the program files folder; for a
+// portable one, or a user who cannot ask for administrator rights, a folder
+// the user owns (platform::UserGamesFolder, $HOME/Games).
 std::string ChooseDefaultClientFolder(const DefaultFolderRequest& request, InstallDirectoryList& installs);

@@ -52,6 +52,10 @@ bool SendNotifyMessage(WindowHandle window, uint32_t message, uint64_t wParam, i
 // answer. Nothing when it could not be delivered or answered in time.
 std::optional<int64_t> SendCopyData(WindowHandle window, uint64_t id, const std::string& bytes, uint32_t timeoutMs);
 
+// The file name of a window's socket in its owner's runtime folder, by
+// which a process of another user can find that folder.
+std::string WindowSocketName(WindowHandle window);
+
 // Live windows of every process of this user, own ones first.
 std::vector<WindowInfo> EnumerateWindows();
 // First window of the class (and, when given, the title); 0 when none.

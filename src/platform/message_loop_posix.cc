@@ -80,7 +80,7 @@ std::shared_ptr<ThreadQueue> CurrentQueue() {
   return t_queue;
 }
 
-std::string SocketPathOf(WindowHandle window) { return JoinPath(RuntimeFolder(), "win-" + std::to_string(window) + ".sock"); }
+std::string SocketPathOf(WindowHandle window) { return JoinPath(RuntimeFolder(), WindowSocketName(window)); }
 std::string RecordPathOf(WindowHandle window) { return JoinPath(RuntimeFolder(), "win-" + std::to_string(window) + ".rec"); }
 
 bool FillAddress(const std::string& path, sockaddr_un& address) {
@@ -443,6 +443,8 @@ std::optional<int64_t> SendCopyData(WindowHandle handle, uint64_t id, const std:
   ::unlink(replyPath.c_str());
   return result;
 }
+
+std::string WindowSocketName(WindowHandle window) { return "win-" + std::to_string(window) + ".sock"; }
 
 std::vector<WindowInfo> EnumerateWindows() {
   std::vector<WindowInfo> result;

@@ -1,6 +1,7 @@
 // Named pipes between the launcher's processes: a Unix domain stream socket
 // "pipe.<name>" in the private runtime folder. The server end accepts only
-// peers of its own user (or root). Names are the pipe names without the
+// peers of its own user (or root); a server that expects one process checks
+// PeerCredentials. Names are the pipe names without the
 // "\\.\pipe\" prefix, such as "launcher_4242".
 #pragma once
 
@@ -30,6 +31,10 @@ class PipeConnection {
   // Bytes waiting to be read are left where they are.
   bool PeerClosed() const;
   int Descriptor() const { return m_fd; }
+  // Ends both directions at once: a read blocked in another thread returns.
+  void Shutdown();
+  // The process and user at the other end, as the system vouches for them.
+  bool PeerCredentials(int& processId, uint32_t& userId) const;
 
  private:
   int m_fd;
@@ -56,6 +61,9 @@ class PipeServer {
 
 // Connects to the pipe `name`; empty when nobody listens there.
 std::unique_ptr<PipeConnection> ConnectPipe(const std::string& name);
+// As ConnectPipe, but only to a server that is the process `processId` of
+// the user `userId` (the elevated assistant reaching its launcher).
+std::unique_ptr<PipeConnection> ConnectPipeToPeer(const std::string& name, int processId, uint32_t userId);
 
 // The socket file of a pipe name (for logs and tests).
 std::string PipePath(const std::string& name);

@@ -153,12 +153,31 @@ std::unique_ptr<PipeConnection> PipeServer::Accept(uint32_t timeoutMs) {
   }
 }
 
-std::unique_ptr<PipeConnection> ConnectPipe(const std::string& name) {
+void PipeConnection::Shutdown() { ::shutdown(m_fd, SHUT_RDWR); }
+
+bool PipeConnection::PeerCredentials(int& processId, uint32_t& userId) const {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (::getsockopt(m_fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0) return false;
+  processId = peer.pid;
+  userId = peer.uid;
+  return true;
+}
+
+std::unique_ptr<PipeConnection> ConnectPipe(const std::string& name) { return ConnectPipeToPeer(name, 0, 0); }
+
+std::unique_ptr<PipeConnection> ConnectPipeToPeer(const std::string& name, int processId, uint32_t userId) {
   sockaddr_un address;
   if (!FillAddress(PipePath(name), address)) return nullptr;
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return nullptr;
-  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || !PeerTrusted(fd)) {
+  const auto expected = [&] {
+    if (processId <= 0) return PeerTrusted(fd);
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid == processId && peer.uid == userId;
+  };
+  if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || !expected()) {
     ::close(fd);
     return nullptr;
   }

@@ -25,6 +25,12 @@ bool IsProcessRunning(int processId);
 // Asks the process to end (SIGTERM); after `graceMs` without an end, kills it.
 bool TerminateProcess(int processId, uint32_t graceMs);
 int CurrentProcessId();
+// The real user id of a running process; false when it cannot be read.
+bool ProcessUserId(int processId, uint32_t& userId);
+// The parent's process id; 0 when unknown.
+int ParentProcessId(int processId);
+// True when `processId` is `ancestorId` or one of its descendants.
+bool IsProcessOrDescendant(int processId, int ancestorId);
 // Every process whose executable we can read, with its path.
 std::vector<ProcessInfo> ListProcesses();
 // Ends this process at once with `code`: no destructors, no exit handlers,

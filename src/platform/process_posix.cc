@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstring>
 #include <thread>
 
@@ -118,5 +119,46 @@ std::vector<ProcessInfo> ListProcesses() {
 }
 
 void ExitProcessNow(int code) { _exit(code); }
+
+bool ProcessUserId(int processId, uint32_t& userId) {
+  if (processId <= 0) return false;
+  FILE* status = ::fopen(("/proc/" + std::to_string(processId) + "/status").c_str(), "re");
+  if (!status) return false;
+  char line[256];
+  bool found = false;
+  while (!found && ::fgets(line, sizeof line, status)) {
+    unsigned real = 0;
+    if (std::sscanf(line, "Uid: %u", &real) == 1) {
+      userId = real;
+      found = true;
+    }
+  }
+  ::fclose(status);
+  return found;
+}
+
+int ParentProcessId(int processId) {
+  if (processId <= 0) return 0;
+  FILE* stat = ::fopen(("/proc/" + std::to_string(processId) + "/stat").c_str(), "re");
+  if (!stat) return 0;
+  char buffer[1024];
+  const size_t n = ::fread(buffer, 1, sizeof buffer - 1, stat);
+  ::fclose(stat);
+  buffer[n] = '\0';
+  // "pid (comm) state ppid ...": the name may hold blanks and parentheses.
+  const char* close = std::strrchr(buffer, ')');
+  int parent = 0;
+  char state = 0;
+  if (!close || std::sscanf(close + 1, " %c %d", &state, &parent) != 2) return 0;
+  return parent;
+}
+
+bool IsProcessOrDescendant(int processId, int ancestorId) {
+  if (processId <= 0 || ancestorId <= 0) return false;
+  for (int pid = processId, steps = 0; pid > 1 && steps < 64; pid = ParentProcessId(pid), ++steps) {
+    if (pid == ancestorId) return true;
+  }
+  return false;
+}
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 // /tmp/launcher-<uid>.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace platform {
@@ -12,5 +13,15 @@ namespace platform {
 std::string RuntimeFolder();
 // Overrides the folder for this process (tests); empty: back to the default.
 void SetRuntimeFolder(const std::string& folder);
+
+// The assistant, started with administrator rights by a launcher of another
+// user, works in that launcher's runtime folder: from now on RuntimeFolder()
+// is `folder`, which must be a folder (not a link) owned by `ownerUid` that
+// nobody else may enter. Nothing changes when it is not.
+bool UsePeerRuntimeFolder(const std::string& folder, uint32_t ownerUid);
+// The folder of the bound Unix socket file `socketName` that the process
+// holds open, found through its open descriptors (so a file of that name
+// that another process made does not count); "" when it has none.
+std::string SocketFolderOfProcess(int processId, const std::string& socketName);
 
 }  // namespace platform

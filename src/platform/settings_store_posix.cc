@@ -219,6 +219,10 @@ class HiveLock {
     const std::string folder = ParentPath(hivePath);
     if (exclusive) CreateDirectories(folder);
     m_fd = ::open((hivePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // A reader without write access to the machine hive's folder (an
+    // ordinary user reading what the assistant wrote) still takes the
+    // shared lock through a read-only descriptor.
+    if (m_fd < 0 && !exclusive) m_fd = ::open((hivePath + ".lock").c_str(), O_RDONLY | O_CLOEXEC);
     if (m_fd >= 0 && ::flock(m_fd, exclusive ? LOCK_EX : LOCK_SH) != 0) {
       ::close(m_fd);
       m_fd = -1;
@@ -281,6 +285,8 @@ bool SettingsStore::KeyExists(Hive hive, const std::string& key) {
 bool SettingsStore::CreateKey(Hive hive, const std::string& key) {
   const std::string path = NormaliseKey(key);
   if (path.empty()) return false;
+  // An existing key needs no write (nor the right to write the hive).
+  if (KeyExists(hive, key)) return true;
   return ModifyHive(hive, [&](HiveData& data) {
     if (FindKey(data, path)) return true;
     EnsureKey(data, path);

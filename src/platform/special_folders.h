@@ -21,6 +21,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -43,6 +44,14 @@ bool GetSpecialFolderPath(int csidl, std::string& path);
 
 // The home folder: $HOME, else the user database's entry; "" when neither.
 std::string HomeFolder();
+// The parent of a client folder the user owns (a portable installation, or
+// a user who cannot be elevated): $LAUNCHER_PROGRAM_FILES when set, else
+// the "Games" folder of the home folder; "" when there is no home folder.
+std::string UserGamesFolder();
+// The temporary folder: $TMPDIR when it is an absolute path, else /tmp.
+std::string TemporaryFolder();
+// The home folders of every user the system knows (and $HOME).
+std::vector<std::string> AllHomeFolders();
 
 // The value of `key` (such as "XDG_DESKTOP_DIR") in the text of a
 // user-dirs.dirs file: a line key="value" whose value is "$HOME/..." (or

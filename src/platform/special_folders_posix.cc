@@ -4,6 +4,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -57,6 +59,40 @@ std::string CommonApplications() {
 }
 
 }  // namespace
+
+std::string UserGamesFolder() {
+  std::string path = AbsoluteFromEnvironment("LAUNCHER_PROGRAM_FILES");
+  if (path.empty()) {
+    const std::string home = HomeFolder();
+    if (home.empty()) return std::string();
+    path = JoinPath(home, "Games");
+  }
+  return WithoutTrailingSlash(path);
+}
+
+std::string TemporaryFolder() {
+  const char* tmp = ::getenv("TMPDIR");
+  if (tmp && tmp[0] == '/') {
+    std::string folder = tmp;
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    return folder;
+  }
+  return "/tmp";
+}
+
+std::vector<std::string> AllHomeFolders() {
+  static std::mutex mutex;
+  std::vector<std::string> folders;
+  const std::string own = HomeFolder();
+  if (!own.empty()) folders.push_back(own);
+  std::lock_guard<std::mutex> lock(mutex);
+  ::setpwent();
+  while (const passwd* entry = ::getpwent()) {
+    if (entry->pw_dir && entry->pw_dir[0] == '/') folders.emplace_back(entry->pw_dir);
+  }
+  ::endpwent();
+  return folders;
+}
 
 std::string HomeFolder() {
   if (const char* home = ::getenv("HOME"); home && *home) return WithoutTrailingSlash(home);

@@ -9,6 +9,7 @@
 #include "base/log_impl.h"
 #include "install/check_rights.h"
 #include "install/install_directory_list.h"
+#include "platform/elevation.h"
 #include "platform/settings_store.h"
 #include "support/platform_sandbox.h"
 
@@ -119,6 +120,35 @@ TEST_F(CheckRightsTest, AFolderBelowThatTakesNoEntriesFails) {
   fs::permissions(fs::path(m_folder) / "data" / "locked", fs::perms::owner_all);
   EXPECT_EQ(outcome, CheckRightsOutcome::kNoRights);
   EXPECT_EQ(ReadFileBytes(m_sandbox.dir() / "run.log"), "Can not write to folder: " + m_folder + "/data/locked\r\n");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ChooseDefaultClientFolder, APortableInstallGoesToTheUsersGamesFolder) {
+  PlatformSandbox sandbox;
+  const std::string home = (sandbox.dir() / "home").string();
+  const std::string programs = sandbox.ProgramFilesFolder();
+  const char* oldHome = ::getenv("HOME");
+  const std::string savedHome = oldHome ? oldHome : "";
+  ::setenv("HOME", home.c_str(), 1);
+  ::unsetenv("LAUNCHER_PROGRAM_FILES");
+  InstallDirectoryList installs(kRegPath);
+  const DefaultFolderRequest portable{"", "", rmInstall, "/run/from", "Game", true};
+  EXPECT_EQ(ChooseDefaultClientFolder(portable, installs), home + "/Games/Game");
+  // A standard installation still goes to the system's folder for add-on software.
+  if (platform::CanElevate()) {
+    const DefaultFolderRequest standard{"", "", rmInstall, "/run/from", "Game", false};
+    EXPECT_EQ(ChooseDefaultClientFolder(standard, installs), "/opt/Game");
+  }
+  ::setenv("LAUNCHER_PROGRAM_FILES", programs.c_str(), 1);
+  EXPECT_EQ(ChooseDefaultClientFolder(portable, installs), programs + "/Game");
+  if (oldHome) {
+    ::setenv("HOME", savedHome.c_str(), 1);
+  } else {
+    ::unsetenv("HOME");
+  }
 }
 
 }  // namespace
