@@ -124,6 +124,7 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
     logic->runByClientCritical = state.runByClientCritical;
     logic->restartRequested = state.restartRequested;
     logic->autoInstall = state.autoInstall;
+    logic->endWithoutInput = true;
     logic->portableRequested = state.portableInstall;
     logic->runByClient = state.runByClient || state.runByClientCritical;
     try {
@@ -148,9 +149,10 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
   }
 
   logic->uninstallMutex.reset();
+  const int exitCode = logic->exitCode;
   logic.reset();
   log.WriteText("Launcher finished");
   SetProcessLog(nullptr);
   log.Close();
-  return 0;
+  return exitCode;
 }

@@ -195,6 +195,12 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   bool fastUpdate = false;
   bool restartRequested = false;
   bool autoInstall = false;
+  // A page that waits for input ends a run whose window nobody can see (no
+  // display) with exitCode kExitNoDisplay, instead of waiting forever. Set
+  // by the entry point; in-process tests drive the pages themselves.
+  bool endWithoutInput = false;
+  static constexpr int kExitNoDisplay = 2;
+  int exitCode = 0;  // of the process
   bool runByClient = false;
   bool runByClientCritical = false;
 
@@ -285,6 +291,9 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
  private:
   void Log(const std::string& text, bool lineEnd = true);
   void LogEmptyLine();
+  // With endWithoutInput and no display: logs `page`, ends the run and
+  // returns true.
+  bool EndForNoDisplay(const std::string& page);
   void OnExit(uint64_t reason);
   // init step for the modes that need a server; raises the fixed texts.
   bool InitServerChoice();

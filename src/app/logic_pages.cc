@@ -204,6 +204,15 @@ void CLogic::ShowMessagePage(const MessagePage& page) {
   Log("|              MessageBox              |");
   Log("|--------------------------------------|");
   Log(page.text);
+  EndForNoDisplay("the message page (purpose " + std::to_string(page.purpose) + ")");
+}
+
+bool CLogic::EndForNoDisplay(const std::string& page) {
+  if (!endWithoutInput || (layeredWindow && layeredWindow->Backend().TakesInput())) return false;
+  Log("No display to answer " + page + ": the run ends");
+  exitCode = kExitNoDisplay;
+  Quit();
+  return true;
 }
 
 ePage CLogic::MessagePageNumber() const { return settings.singlePageMode ? ePage_SingleMessage : ePage_Message; }

@@ -128,7 +128,11 @@ void CLogic::ManifestWork() {
   if (settings.singlePageMode && runMode != rmSetLongName) {
     PrepareSinglePage();
     // With "/auto" Install is pressed for the user.
-    if (autoInstall) OnBtnClicked(ui::ctlSingleInstallButtonInstall);
+    if (autoInstall) {
+      OnBtnClicked(ui::ctlSingleInstallButtonInstall);
+    } else {
+      EndForNoDisplay("the install page");
+    }
   }
 }
 

@@ -54,6 +54,7 @@ class DesktopWindowBackend : public IWindowBackend {
   void SetTitle(const std::string& title) override { m_display->SetTitle(title); }
   void ShowError(const std::string& caption, const std::string& text) override;
   bool SkipsUnchangedFrames() const override { return true; }
+  bool TakesInput() const override { return true; }
   bool LastPresentChanged() const override { return m_lastPresentChanged; }
 
   platform::DisplayWindow& Display() const { return *m_display; }

@@ -57,6 +57,8 @@ class IWindowBackend {
   // frames stay the same (see CLayeredWindow::OnTimer). False by default:
   // every frame is shown.
   virtual bool SkipsUnchangedFrames() const { return false; }
+  // True when a person can see the window and answer it (a display).
+  virtual bool TakesInput() const { return false; }
   // Whether the last Present showed anything new (true by default).
   virtual bool LastPresentChanged() const { return true; }
   // The window that receives the back-end's input (null: none). The

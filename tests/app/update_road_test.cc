@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/logic.h"
 #include "platform/process.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
@@ -220,6 +221,20 @@ TEST_F(UpdateRoadTest, AnAnswerCutShortIsContinuedFromWhereItStopped) {
   EXPECT_EQ(ReadFileBytes(m_client / "SkywardTides.exe"), ReadFileBytes(v1 / "SkywardTides.exe"));
 }
 
+TEST_F(UpdateRoadTest, WithoutADisplayTheInstallPageEndsTheRunInsteadOfWaiting) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1, {"--client-version", "1"});
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(RunLauncher(first, {"/portable"}), CLogic::kExitNoDisplay);
+  const std::string log = NewestLog(first.parent_path());
+  EXPECT_NE(log.find("No display to answer the install page: the run ends"), std::string::npos) << log;
+  EXPECT_NE(log.find("Launcher finished"), std::string::npos) << log;
+  EXPECT_FALSE(fs::exists(m_client / "update.xml"));
+}
+
 TEST_F(UpdateRoadTest, CorruptPackageShowsTheRetryPageAndANextRunFetchesItWhole) {
   const fs::path v1 = MakeBuild("v1", "one");
   Publish(v1, {"--client-version", "1"});
@@ -228,18 +243,15 @@ TEST_F(UpdateRoadTest, CorruptPackageShowsTheRetryPageAndANextRunFetchesItWhole)
   ASSERT_TRUE(server.ok()) << server.error();
   const fs::path first = BrandedLauncher(server);
   ASSERT_FALSE(first.empty());
-  const int pid = platform::StartProcess({first.string(), "/auto", "/portable"}, first.parent_path().string());
-  ASSERT_NE(pid, 0);
-  std::string log;
-  for (int i = 0; i < 600 && log.find("|              MessageBox              |") == std::string::npos; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    log = NewestLog(first.parent_path());
-  }
+  // Without a display nobody can press Retry: the run ends by itself.
+  EXPECT_EQ(RunLauncher(first, {"/auto", "/portable"}), CLogic::kExitNoDisplay);
+  const std::string log = NewestLog(first.parent_path());
   EXPECT_NE(log.find("    .. warning: crc or size is not correct, file will be added to download queue"),
             std::string::npos)
       << log;
-  ASSERT_EQ(::kill(pid, SIGTERM), 0);
-  EXPECT_EQ(platform::WaitForProcess(pid, 20000), std::optional<int>(0));
+  EXPECT_NE(log.find("|              MessageBox              |"), std::string::npos) << log;
+  EXPECT_NE(log.find("No display to answer the message page (purpose "), std::string::npos) << log;
+  EXPECT_NE(log.find("Launcher finished"), std::string::npos) << log;
   EXPECT_FALSE(fs::exists(m_client / "Data" / "World.txt"));  // nothing unpacked from the bad package
   EXPECT_FALSE(fs::exists(m_client / "update.xml"));          // an unfinished install is never trusted
 
