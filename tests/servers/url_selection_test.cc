@@ -119,7 +119,7 @@ TEST_F(UrlSelectionTest, CustomUrlRefusals) {
   EXPECT_EQ(LastOutcome("Setting custom URL: "), "URL already exist");
   // A NUL would be saved cut short in "CUD.dat"; a port beyond 65535 or a
   // host with a colon would not read back as the same server.
-  for (const std::string bad : {std::string("file:///etc/passwd"), std::string("ftp://host/"),
+  for (const std::string& bad : {std::string("file:///etc/passwd"), std::string("ftp://host/"),
                                 std::string("host.example"), std::string("http://"),
                                 std::string("http://c\0.evil/", 15), std::string("http://c:18446744073709551615/"),
                                 std::string("http://c:d:80/")}) {
