@@ -107,6 +107,7 @@ int64_t CLogic::MainWindowProc(CLogic* self, const platform::Message& message) {
 }
 
 bool CLogic::init(int32_t code, const std::string& argument) {
+  pages.log = log;
   // The window: every message of the run arrives through it; the skinned
   // window draws the theme.
   if (!CreateMainWindow()) return false;
@@ -148,15 +149,13 @@ bool CLogic::init(int32_t code, const std::string& argument) {
                        settings);
 
   if (launcherPath.empty()) launcherPath = platform::OwnExecutablePath();
-  // Systems before version 10 would need the C runtime check here.
-  ucrtPresent = systemDescription.version.major >= 10 || ucrtPresent;
 
   DecideRunMode();
   if (runMode == rmUnknown) return false;
   if (runMode == rmInstall && portableRequested) portable = true;
-  pageVariant = (runMode == rmUpdate || runMode == rmSetLongName)
-                    ? ePageVariant_Update
-                    : (runMode == rmUninstaller ? ePageVariant_Uninstall : ePageVariant_Install);
+  pages.SetPageVariant((runMode == rmUpdate || runMode == rmSetLongName)
+                           ? ePageVariant_Update
+                           : (runMode == rmUninstaller ? ePageVariant_Uninstall : ePageVariant_Install));
   if (runMode != rmUpdate) fastUpdate = false;
 
   if (!ChooseStartLanguage(languages, settings.regPath, runMode, log)) {
@@ -209,7 +208,7 @@ bool CLogic::run() {
     RunMessageLoop();
     return true;
   }
-  if (needsServer && ucrtPresent) {
+  if (needsServer) {
     ShowProgressPage(eProgressKind_Connecting);
     if (!StartNetwork()) ShowMessagePage({.text = GetString(71), .errorIcon = true});
   }

@@ -20,6 +20,7 @@
 #include "app/download_service.h"
 #include "app/message_page.h"
 #include "app/pages.h"
+#include "app/wizard_pages.h"
 #include "app/system_description.h"
 #include "base/thread.h"
 #include "base/unk.h"
@@ -51,7 +52,8 @@ struct TextPart;
 }
 
 class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPackageDownloadsHost,
-               public IDownloadServiceHost {
+               public IDownloadServiceHost,
+               public IWizardPagesHost {
  public:
   // Loads the launcher configuration and the theme document into the
   // controller (settings, configDocument, themeDocument); false on failure.
@@ -89,21 +91,32 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   // "update.rxml" under the update path, and the request for it.
   std::string ManifestRequestPath() const;
   bool RequestManifest();
-  // The message page in front; the page it covers is kept for its return.
-  void ShowMessagePage(const MessagePage& page);
-  // The progress page with the kind's headline.
-  void ShowProgressPage(eProgressKind kind);
-  // Page `page` with frame `frame` (-1: pageVariant).
-  void ShowPage(ePage page, int32_t frame = -1);
+  // The pages (CWizardPages), as the rest of the controller calls them.
+  void ShowMessagePage(const MessagePage& page) { pages.ShowMessagePage(page); }
+  void ShowProgressPage(eProgressKind kind) { pages.ShowProgressPage(kind); }
+  void ShowPage(ePage page, int32_t frame = -1) { pages.ShowPage(page, frame); }
   // The single install page, ready for the user (folder, options, Install).
   void PrepareSinglePage();
   // The window's buttons and check boxes, and the language list.
   void OnBtnClicked(int32_t id);
   void OnCBNSelChange();
-  // The status text (12361 on the single page, `wizardControl` in the
-  // wizard) from language strings and values, kept for a language switch.
-  void SetStatusText(std::vector<ui::TextPart> parts, int32_t wizardControl);
-  void SetProgressBar(double percent);
+  void SetStatusText(std::vector<ui::TextPart> parts, int32_t wizardControl) {
+    pages.SetStatusText(std::move(parts), wizardControl);
+  }
+  void SetProgressBar(double percent) { pages.SetProgressBar(percent); }
+
+  // IWizardPagesHost: the skinned window.
+  bool SinglePageMode() override;
+  RunMode PagesRunMode() override;
+  void ShowForm(ePage page, int32_t frame) override;
+  void ShowControl(int32_t id, bool visible) override;
+  void EnableControl(int32_t id, bool enabled) override;
+  void SetControlString(int32_t id, const std::string& text) override;
+  void SetLocalizedText(int32_t id, std::vector<ui::TextPart> parts) override;
+  void SetEditContent(int32_t id, const std::string& text) override;
+  void SetProgress(int32_t id, double percent) override;
+  void BringToFront() override;
+  void AwaitAnswer(const std::string& page) override { EndForNoDisplay(page); }
 
   // IDownloaderNotify, on the main thread.
   void cudFileReceived(const CBuffer& body) override;
@@ -193,7 +206,6 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   std::unique_ptr<platform::NamedMutex> uninstallMutex;
   std::string uninstallSource;
   bool fastUpdate = false;
-  bool restartRequested = false;
   bool autoInstall = false;
   // A page that waits for input ends a run whose window nobody can see (no
   // display) with exitCode kExitNoDisplay, instead of waiting forever. Set
@@ -227,17 +239,11 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   int terminationFd = -1;    // readable when the process is asked to end
   platform::WindowHandle requesterWindow = 0;
   bool debugMode = false;
-  ePageVariant pageVariant = ePageVariant_Install;
-  ePage currentPage = ePage_None;
-  ePage savedPage = ePage_None;
   bool networkStarted = false;
-  bool ucrtPresent = true;
-  int32_t silentDownloadMode = 1;
   bool trayMode = false;
   bool runThreadDone = false;
   bool silentDownloadDone = false;
   bool silentDownloadFinished = false;
-  bool launchAfterUnpack = false;
   bool closing = false;
   bool quitRequested = false;
   int32_t platformWord = 1;  // 2 on a 64-bit system
@@ -246,13 +252,13 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   std::unique_ptr<NetEx::CNetTransport> transport;
   std::unique_ptr<CDownloader> downloader;
   std::unique_ptr<CServerFailover> failover;
-  // The last licence text and manifest archive received.
-  std::string licenseText;
+  // The last manifest archive received.
   std::string manifestArchive;
 
   std::unique_ptr<ui::CLayeredWindow> layeredWindow;
   std::unique_ptr<ui::CWindowTexts> windowTexts;
-  eProgressKind lastProgressKind = eProgressKind_None;
+  // The pages: which is in front, the message page's state.
+  CWizardPages pages{*this};
 
   // The optional applications offered after the check (in groups of 3 on
   // the wizard's pages); each starts with the manifest's preselection.
@@ -271,12 +277,6 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   bool portableRequested = false;  // "/portable": a portable install without asking
   std::unique_ptr<CClientLauncher> clientLauncher;
 
-  // The message page.
-  eMessagePurpose messagePurpose = eMessagePurpose_None;
-  eMessageButtons messageButtons = eMessageButtons_Ok;
-  std::string messageText;
-  std::string messagePrefill;  // the edit field's text (server-URL question)
-  eMessagePurpose savedFailoverPurpose = eMessagePurpose_None;  // the failed step behind the server-URL question
 
   // Workers, started on demand by the update and install steps.
   std::unique_ptr<CWorkerThread> checker;
@@ -299,14 +299,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   bool InitServerChoice();
   void StopWorker(std::unique_ptr<CWorkerThread>& worker);
   ui::GuiControl* Control(int32_t id) const;
-  void EnableControl(int32_t id, bool enabled);
-  void ShowControl(int32_t id, bool visible);
-  // The single install page's inputs: language, Browse, Install, the check boxes.
-  void EnableSinglePageInputs(bool enabled);
   bool IsChecked(int32_t id) const;
   void SetChecked(int32_t id, bool checked);
-  ePage MessagePageNumber() const;
-  void ReturnToSavedPage();
   void AskCancelQuestion(eMessagePurpose purpose);
   void OnMessageOk();
   void OnMessageRetry();

@@ -112,10 +112,9 @@ void CLogic::kbFilePartReceived(int64_t, int64_t) {}
 
 void CLogic::kbFileReceived(const CBuffer&) {}
 
-void CLogic::licenseReceived(const CBuffer& body) {
+void CLogic::licenseReceived(const CBuffer&) {
   if (failover) failover->OnDownloadSucceeded();
   Log("License Ready");
-  licenseText.assign(body.View());
   if (runMode == rmInstall && !settings.singlePageMode) RequestManifest();
 }
 
@@ -156,9 +155,7 @@ void CLogic::RepeatDownload(int32_t purpose) {
 std::string CLogic::LanguageString(int32_t number) { return GetString(number); }
 
 void CLogic::AskForServerUrl(const std::string& errorText, int32_t purpose, const std::string& prefill) {
-  savedFailoverPurpose = static_cast<eMessagePurpose>(purpose);
-  messagePrefill = prefill;
-  ShowMessagePage({.text = errorText, .purpose = eMessagePurpose_ServerUrl, .extra = eMessageExtra_Edit});
+  pages.AskForServerUrl(errorText, static_cast<eMessagePurpose>(purpose), prefill);
 }
 
 void CLogic::ShowNetworkError(const std::string& errorText, int32_t purpose) {

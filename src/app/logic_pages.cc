@@ -1,7 +1,6 @@
-// The controller's pages: which page of the window is shown when, the
-// message page that stands in for the system's message boxes, the progress
-// page with its headlines, the single install page, the status texts and
-// the progress bar, and what every button does.
+// The controller's side of the pages: the skinned window as the pages'
+// host (CWizardPages shows the pages), the single install page, and what
+// every button and the language box do.
 #include <algorithm>
 
 #include "base/log_impl.h"
@@ -96,27 +95,6 @@ const char* ButtonLogName(int32_t id) {
   }
 }
 
-// The progress page's headline by kind, and whether it offers Cancel.
-int32_t ProgressHeadline(eProgressKind kind, bool& cancelShown) {
-  cancelShown = kind != eProgressKind_Uninstall && kind != eProgressKind_SetLongName;
-  switch (kind) {
-    case eProgressKind_Uninstall:
-      return 84;
-    case eProgressKind_Connecting:
-      return 82;
-    case eProgressKind_Install:
-      return 73;
-    case eProgressKind_Launching:
-      return 77;
-    case eProgressKind_WaitingForTask:
-      return 88;
-    case eProgressKind_SetLongName:
-      return 87;
-    default:
-      return 85;
-  }
-}
-
 }  // namespace
 
 // Controls.
@@ -131,14 +109,6 @@ void CLogic::ShowControl(int32_t id, bool visible) {
   if (ui::GuiControl* control = Control(id)) control->visible = visible;
 }
 
-void CLogic::EnableSinglePageInputs(bool enabled) {
-  for (int32_t id : {ui::ctlLanguage, ui::ctlSingleInstallButtonBrowse, ui::ctlSingleInstallButtonInstall,
-                     ui::ctlSingleInstallCheckboxTerms, ui::ctlSingleInstallCheckboxGuest,
-                     ui::ctlSingleInstallCheckboxIconDesktop, ui::ctlSingleInstallCheckboxIconPrograms}) {
-    EnableControl(id, enabled);
-  }
-}
-
 bool CLogic::IsChecked(int32_t id) const {
   const auto* box = dynamic_cast<const ui::CGuiCheckBoxCtrl*>(Control(id));
   return box != nullptr && box->checked;
@@ -148,64 +118,40 @@ void CLogic::SetChecked(int32_t id, bool checked) {
   if (auto* box = dynamic_cast<ui::CGuiCheckBoxCtrl*>(Control(id))) box->checked = checked;
 }
 
-void CLogic::SetStatusText(std::vector<ui::TextPart> parts, int32_t wizardControl) {
-  const int32_t id = settings.singlePageMode ? ui::ctlSingleInstallTextProgressInfo : wizardControl;
-  if (windowTexts) windowTexts->SetLocalizedText(id, std::move(parts));
-}
+// The window, for the pages.
 
-void CLogic::SetProgressBar(double percent) {
-  const int32_t id = settings.singlePageMode ? ui::ctlSingleInstallProgress : ui::ctlDownloadProgress;
-  if (auto* bar = dynamic_cast<ui::CGuiProgressCtrl*>(Control(id))) {
-    bar->SetPercent(static_cast<float>(std::clamp(percent, 0.0, 100.0)));
-  }
-}
+bool CLogic::SinglePageMode() { return settings.singlePageMode; }
 
-// Pages.
+RunMode CLogic::PagesRunMode() { return runMode; }
 
-void CLogic::ShowPage(ePage page, int32_t frame) {
-  currentPage = page;
-  if (frame < 0) frame = pageVariant;
-  // The shortcut panel of the single install page belongs to its tall frame
-  // (an install); the short frames end below the buttons and would show
-  // only the panel's top edge.
-  if (settings.singlePageMode && page == ePage_SingleInstall) ShowControl(ui::ctlSingleInstallSpriteHide, frame == ePageVariant_SingleInstall);
+void CLogic::ShowForm(ePage page, int32_t frame) {
   if (layeredWindow) layeredWindow->ShowForm(page, frame);
 }
 
-void CLogic::ShowMessagePage(const MessagePage& page) {
-  messagePurpose = page.purpose;
-  messageButtons = (page.buttons == eMessageButtons_YesNo || page.buttons == eMessageButtons_RetryCancel)
-                       ? page.buttons
-                       : eMessageButtons_Ok;
-  messageText = page.text;
+void CLogic::SetControlString(int32_t id, const std::string& text) {
+  if (windowTexts) windowTexts->SetControlString(id, text);
+}
+
+void CLogic::SetLocalizedText(int32_t id, std::vector<ui::TextPart> parts) {
+  if (windowTexts) windowTexts->SetLocalizedText(id, std::move(parts));
+}
+
+void CLogic::SetEditContent(int32_t id, const std::string& text) {
+  if (auto* edit = dynamic_cast<ui::CGuiEditCtrl*>(Control(id))) edit->SetContent(text);
+}
+
+void CLogic::SetProgress(int32_t id, double percent) {
+  if (auto* bar = dynamic_cast<ui::CGuiProgressCtrl*>(Control(id))) bar->SetPercent(static_cast<float>(percent));
+}
+
+void CLogic::BringToFront() {
   if (layeredWindow) {
     layeredWindow->Backend().Show(true);
     layeredWindow->Backend().TakeFocus();
   }
-  ShowControl(ui::ctlMboxEdit, page.extra == eMessageExtra_Edit);
-  ShowControl(ui::ctlMboxTextEditCaption, page.extra == eMessageExtra_Edit);
-  ShowControl(ui::ctlMboxLink, page.extra == eMessageExtra_Link);
-  if (page.extra == eMessageExtra_Edit) {
-    if (auto* edit = dynamic_cast<ui::CGuiEditCtrl*>(Control(ui::ctlMboxEdit))) edit->SetContent(messagePrefill);
-  }
-  ShowControl(ui::ctlMboxOk, messageButtons == eMessageButtons_Ok);
-  ShowControl(ui::ctlMboxYes, messageButtons == eMessageButtons_YesNo);
-  ShowControl(ui::ctlMboxNo, messageButtons == eMessageButtons_YesNo);
-  ShowControl(ui::ctlMboxRetry, messageButtons == eMessageButtons_RetryCancel);
-  ShowControl(ui::ctlMboxCancel, messageButtons == eMessageButtons_RetryCancel);
-  ShowControl(ui::ctlMblistboxSpriteError, page.errorIcon);
-  ShowControl(ui::ctlMblistbox, true);
-  ShowControl(ui::ctlMblistboxError, true);
-  if (windowTexts) windowTexts->SetControlString(ui::ctlMblistboxError, page.text);
-  if (currentPage != MessagePageNumber()) savedPage = currentPage;
-  ShowPage(MessagePageNumber());
-  LogEmptyLine();
-  Log(" --------------------------------------");
-  Log("|              MessageBox              |");
-  Log("|--------------------------------------|");
-  Log(page.text);
-  EndForNoDisplay("the message page (purpose " + std::to_string(page.purpose) + ")");
 }
+
+// Pages.
 
 bool CLogic::EndForNoDisplay(const std::string& page) {
   if (!endWithoutInput || (layeredWindow && layeredWindow->Backend().TakesInput())) return false;
@@ -215,34 +161,9 @@ bool CLogic::EndForNoDisplay(const std::string& page) {
   return true;
 }
 
-ePage CLogic::MessagePageNumber() const { return settings.singlePageMode ? ePage_SingleMessage : ePage_Message; }
-
-void CLogic::ReturnToSavedPage() {
-  if (savedPage > 0) ShowPage(savedPage);
-}
-
-void CLogic::ShowProgressPage(eProgressKind kind) {
-  lastProgressKind = kind;
-  bool cancelShown = true;
-  const int32_t headline = ProgressHeadline(kind, cancelShown);
-  ShowControl(ui::ctlCancelFirstpage, cancelShown);
-  SetStatusText({ui::TextPart::String(headline)}, ui::ctlHeadlineFirstpageInfo);
-  if (!settings.singlePageMode) {
-    ShowPage(ePage_Progress);
-    return;
-  }
-  if (runMode != rmUpdate) ShowControl(ui::ctlSingleInstallButtonCancelUpdate, false);
-  if (runMode != rmSetLongName && runMode != rmUpdate) {
-    EnableSinglePageInputs(false);
-    EnableControl(ui::ctlSingleInstallSpriterangeWait, true);
-    ShowControl(ui::ctlSingleInstallProgress, true);
-  }
-  ShowPage(ePage_SingleInstall);
-}
-
 void CLogic::PrepareSinglePage() {
-  if (runMode == rmInstall) pageVariant = ePageVariant_SingleInstall;
-  EnableSinglePageInputs(true);
+  if (runMode == rmInstall) pages.SetPageVariant(ePageVariant_SingleInstall);
+  pages.EnableSinglePageInputs(true);
   SetChecked(ui::ctlSingleInstallCheckboxGuest, portable);
   SetChecked(ui::ctlSingleInstallCheckboxIconDesktop, settings.createDesktopIcon);
   SetChecked(ui::ctlSingleInstallCheckboxIconPrograms, settings.createProgramsIcon);
@@ -261,6 +182,8 @@ void CLogic::OnBtnClicked(int32_t id) {
   const char* name = ButtonLogName(id);
   Log(name ? std::string(name) : "ID = " + std::to_string(id));
   if (ui::CGuiComboBoxCtrl* box = layeredWindow ? layeredWindow->LanguageBox() : nullptr) box->SetOpen(false);
+  const ePage currentPage = pages.CurrentPage();
+  const eProgressKind lastProgressKind = pages.LastProgressKind();
   switch (id) {
     case ui::ctlClose:
     case ui::ctlCloseUninstall:
@@ -361,7 +284,7 @@ void CLogic::OnBtnClicked(int32_t id) {
       Quit();
       return;
     case ui::ctlMboxNo:
-      ReturnToSavedPage();
+      pages.ReturnToSavedPage();
       return;
     case ui::ctlMboxOk:
       OnMessageOk();
@@ -382,15 +305,15 @@ void CLogic::OnBtnClicked(int32_t id) {
 }
 
 void CLogic::OnMessageOk() {
-  switch (messagePurpose) {
+  switch (pages.Message().purpose) {
     case eMessagePurpose_RequestManifest:
       if (!FileChecker() || FileChecker()->Finished()) RequestManifest();
       return;
     case eMessagePurpose_ServerUrl: {
       const auto* edit = dynamic_cast<const ui::CGuiEditCtrl*>(Control(ui::ctlMboxEdit));
-      messagePurpose = savedFailoverPurpose;
-      ReturnToSavedPage();
-      if (failover) failover->OnServerUrlEntered(edit ? edit->Content() : messagePrefill);
+      pages.RestoreFailedPurpose();
+      pages.ReturnToSavedPage();
+      if (failover) failover->OnServerUrlEntered(edit ? edit->Content() : pages.Prefill());
       return;
     }
     case eMessagePurpose_StepFailed:
@@ -398,7 +321,7 @@ void CLogic::OnMessageOk() {
         Quit();
       } else if (settings.singlePageMode) {
         PrepareSinglePage();
-        ReturnToSavedPage();
+        pages.ReturnToSavedPage();
       } else {
         ShowPage(ePage_DestinationFolder);
       }
@@ -411,28 +334,29 @@ void CLogic::OnMessageOk() {
       Quit();
       return;
     default:
-      ReturnToSavedPage();
+      pages.ReturnToSavedPage();
       return;
   }
 }
 
 void CLogic::OnMessageRetry() {
-  switch (messagePurpose) {
+  const eMessagePurpose purpose = pages.Message().purpose;
+  switch (purpose) {
     case eMessagePurpose_License:
       if (!needsServer || !networkStarted) return;
       [[fallthrough]];
     case eMessagePurpose_Manifest:
     case eMessagePurpose_Package:
-      ReturnToSavedPage();
+      pages.ReturnToSavedPage();
       if (failover) failover->ResetAttempts();
-      if (messagePurpose == eMessagePurpose_Package) {
+      if (purpose == eMessagePurpose_Package) {
         StartNextDownload();
       } else {
-        RepeatDownload(messagePurpose);
+        RepeatDownload(purpose);
       }
       return;
     default:
-      ReturnToSavedPage();
+      pages.ReturnToSavedPage();
       return;
   }
 }

@@ -14,13 +14,13 @@
 #include "config/launcher_lang_table.h"
 #include "install/client_launcher.h"
 #include "install/desktop_shortcuts.h"
+#include "install/folder_operations.h"
 #include "install/install_directory_list.h"
 #include "install/place_launcher.h"
 #include "install/portable_install.h"
 #include "net/downloader.h"
 #include "platform/file_io.h"
 #include "platform/file_system.h"
-#include "platform/folder_tree.h"
 #include "platform/message_loop.h"
 #include "platform/process.h"
 #include "update/checker_thread.h"
@@ -377,8 +377,7 @@ void CLogic::processAfterDownload() {
     if (fileChecker) fileChecker->UpdateAppList(false);
   }
   Log("Remove tmp directory");
-  const std::string tmp = platform::JoinPath(clientFolder, "tmp");
-  if (tmp.size() > 7) platform::RemoveTree(tmp);
+  DeleteFolderTree(platform::JoinPath(clientFolder, "tmp"));
   if (runMode == rmDownload) {
     downloadService.OnTaskComplete();
     return;
@@ -389,7 +388,7 @@ void CLogic::processAfterDownload() {
     Quit();
     return;
   }
-  if (runMode == rmUpdate || launchAfterUnpack || settings.singlePageMode) {
+  if (runMode == rmUpdate || settings.singlePageMode) {
     if (runByClient && !runByClientCritical) return;
     OnBtnClicked(ui::ctlLaunch);
     return;

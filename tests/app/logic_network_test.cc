@@ -99,9 +99,9 @@ TEST_F(LogicNetworkTest, NoServerAnsweringEndsOnTheErrorPage) {
   ASSERT_TRUE(logic->StartNetwork());
   // Six refused attempts a second apart, then the data-update URL (also
   // refused), then the network error page with Retry and Cancel.
-  ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
-  EXPECT_EQ(logic->messagePurpose, eFailoverPurpose_Manifest);
-  EXPECT_FALSE(logic->messageText.empty());
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->pages.Message().buttons == 5; })) << Log();
+  EXPECT_EQ(logic->pages.Message().purpose, eFailoverPurpose_Manifest);
+  EXPECT_FALSE(logic->pages.Message().text.empty());
   logic->uninit();
 }
 

@@ -100,8 +100,8 @@ TEST_F(LogicPagesTest, TheInstallPageWaitsForTheManifestAndInstallsAPortableFold
   ASSERT_TRUE(logic->StartNetwork());
 
   // The manifest is in: the single page, ready for the user.
-  ASSERT_TRUE(Pump(*logic, [&] { return logic->pageVariant == 3; })) << Log();
-  EXPECT_EQ(logic->currentPage, 4);
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->pages.PageVariant() == 3; })) << Log();
+  EXPECT_EQ(logic->pages.CurrentPage(), 4);
   EXPECT_EQ(logic->SkinnedWindow()->CurrentFormIndex(), 3);
   EXPECT_TRUE(Enabled(*logic, ui::ctlSingleInstallButtonInstall));
   EXPECT_TRUE(Enabled(*logic, ui::ctlSingleInstallCheckboxGuest));
@@ -121,48 +121,6 @@ TEST_F(LogicPagesTest, TheInstallPageWaitsForTheManifestAndInstallsAPortableFold
   EXPECT_NE(log.find("CLogic::OnBtnClicked: ID_SINGLEPAGEINSTALL_BTN_INSTALL\r\nStart - guest install"),
             std::string::npos)
       << log;
-  logic->uninit();
-}
-
-TEST_F(LogicPagesTest, TheMessagePageShowsItsRecordsButtonsAndExtraAndKeepsTheCoveredPage) {
-  auto logic = testing_support::InstallRunLogic({"http://127.0.0.1:9"}, m_log,
-                                                (m_sandbox.dir() / "Launcher.exe").string());
-  using namespace ui;
-  const std::vector<int> all = {ctlMboxOk,   ctlMboxYes,  ctlMboxNo,   ctlMboxRetry,           ctlMboxCancel,
-                                ctlMboxEdit, ctlMboxLink, ctlMboxTextEditCaption, ctlMblistboxSpriteError};
-  struct Case {
-    MessagePage page;
-    eMessageButtons shownSet;
-    std::vector<int> visible;  // of `all`
-  } cases[] = {
-      {{.text = "plain"}, eMessageButtons_Ok, {ctlMboxOk}},
-      {{.text = "question", .buttons = eMessageButtons_YesNo, .errorIcon = true},
-       eMessageButtons_YesNo,
-       {ctlMboxYes, ctlMboxNo, ctlMblistboxSpriteError}},
-      {{.text = "retry", .buttons = eMessageButtons_RetryCancel, .extra = eMessageExtra_Link},
-       eMessageButtons_RetryCancel,
-       {ctlMboxRetry, ctlMboxCancel, ctlMboxLink}},
-      // A set without a name shows OK.
-      {{.text = "ask", .buttons = static_cast<eMessageButtons>(3), .extra = eMessageExtra_Edit},
-       eMessageButtons_Ok,
-       {ctlMboxOk, ctlMboxEdit, ctlMboxTextEditCaption}},
-  };
-  logic->ShowPage(ePage_SingleInstall);
-  for (const Case& c : cases) {
-    logic->ShowMessagePage(c.page);
-    EXPECT_EQ(logic->messageButtons, c.shownSet) << c.page.text;
-    EXPECT_EQ(logic->currentPage, ePage_SingleMessage);
-    EXPECT_EQ(logic->savedPage, ePage_SingleInstall) << c.page.text;  // a message over a message keeps the page below
-    for (int id : all) {
-      const bool expected = std::find(c.visible.begin(), c.visible.end(), id) != c.visible.end();
-      EXPECT_EQ(Visible(*logic, id), expected) << c.page.text << " control " << id;
-    }
-  }
-  EXPECT_NE(Log().find("\r\n\r\n --------------------------------------\r\n|              MessageBox              |\r\n"
-                       "|--------------------------------------|\r\nask\r\n"),
-            std::string::npos);
-  logic->OnBtnClicked(ctlMboxNo);
-  EXPECT_EQ(logic->currentPage, ePage_SingleInstall);
   logic->uninit();
 }
 
@@ -187,9 +145,9 @@ TEST_F(LogicPagesTest, OkOnTheMessagePageFollowsItsPurpose) {
       logic->OnBtnClicked(ui::ctlMboxOk);
       EXPECT_EQ(logic->quitRequested, c.quits) << c.purpose;
       if (!c.quits) {
-        EXPECT_EQ(logic->currentPage, ePage_SingleInstall) << c.purpose;
+        EXPECT_EQ(logic->pages.CurrentPage(), ePage_SingleInstall) << c.purpose;
       }
-      EXPECT_EQ(logic->pageVariant, c.variantAfter) << c.purpose;
+      EXPECT_EQ(logic->pages.PageVariant(), c.variantAfter) << c.purpose;
       logic->uninit();
     }).join();
   }
@@ -205,11 +163,11 @@ TEST_F(LogicPagesTest, ACorruptPackageShowsRetryAndRetryFetchesItAgain) {
   logic->portable = true;
   ASSERT_TRUE(logic->StartNetwork());
 
-  ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
-  EXPECT_EQ(logic->messagePurpose, 7);
-  EXPECT_EQ(logic->messageText, GetString(40));
-  EXPECT_EQ(logic->currentPage, 1);
-  EXPECT_EQ(logic->savedPage, 4);
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->pages.Message().buttons == 5; })) << Log();
+  EXPECT_EQ(logic->pages.Message().purpose, 7);
+  EXPECT_EQ(logic->pages.Message().text, GetString(40));
+  EXPECT_EQ(logic->pages.CurrentPage(), 1);
+  EXPECT_EQ(logic->pages.SavedPage(), 4);
   EXPECT_TRUE(Visible(*logic, ui::ctlMboxRetry));
   EXPECT_TRUE(Visible(*logic, ui::ctlMboxCancel));
   EXPECT_FALSE(Visible(*logic, ui::ctlMboxOk));
@@ -218,7 +176,7 @@ TEST_F(LogicPagesTest, ACorruptPackageShowsRetryAndRetryFetchesItAgain) {
   EXPECT_FALSE(fs::exists(client / "Data" / "World.txt"));
 
   Click(*logic, ui::ctlMboxRetry);
-  EXPECT_EQ(logic->currentPage, 4);
+  EXPECT_EQ(logic->pages.CurrentPage(), 4);
   ASSERT_TRUE(Pump(*logic, [&] { return fs::exists(client / "update.xml"); })) << Log();
   EXPECT_EQ(ReadFileBytes(client / "Data" / "World.txt"), ReadFileBytes(m_build / "Data" / "World.txt"));
   std::vector<std::string> packageRequests;
@@ -254,8 +212,8 @@ TEST_F(LogicPagesTest, ACorruptResumedPackageTakesBackOnlyWhatItCounted) {
   logic->autoInstall = true;
   logic->portable = true;
   ASSERT_TRUE(logic->StartNetwork());
-  ASSERT_TRUE(Pump(*logic, [&] { return logic->messageButtons == 5; })) << Log();
-  EXPECT_EQ(logic->messageText, GetString(40));
+  ASSERT_TRUE(Pump(*logic, [&] { return logic->pages.Message().buttons == 5; })) << Log();
+  EXPECT_EQ(logic->pages.Message().text, GetString(40));
   EXPECT_EQ(logic->packageDownloads.BytesDownloaded(), first);
   EXPECT_EQ(logic->packageDownloads.DownloadBaseline(), first);
   logic->uninit();

@@ -172,7 +172,7 @@ TEST_F(LogicFixture, InitReadsItsArgumentsAndTheDebugSwitch) {
   EXPECT_EQ(logic->clientFolder, "/games/old");
   EXPECT_EQ(logic->commandArgument, "\"/games/new\" 2");
   EXPECT_EQ(logic->runMode, rmSetLongName);
-  EXPECT_EQ(logic->pageVariant, 1);
+  EXPECT_EQ(logic->pages.PageVariant(), 1);
   EXPECT_FALSE(logic->debugMode);  // only the low byte counts
 
   platform::SettingsStore::SetDword(platform::Hive::kCurrentUser, debugKey, "TavrelDebugMode", 1);
