@@ -26,6 +26,10 @@ struct RightsUser {
   uint32_t groupId = 0;
 };
 
+// The login name of the user running this process ("" when unknown): the
+// user an installation is made writable for.
+std::string CurrentUserName();
+
 // The user of a login name ("DOMAIN\name" forms are taken after the last
 // "\"); false when the system does not know it.
 bool LookUpRightsUser(const std::string& userName, RightsUser& user);

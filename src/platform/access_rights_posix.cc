@@ -137,6 +137,16 @@ int OpenFolder(const std::string& folder, struct stat& st) {
 
 }  // namespace
 
+std::string CurrentUserName() {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_name) {
+    return std::string();
+  }
+  return found->pw_name;
+}
+
 bool LookUpRightsUser(const std::string& userName, RightsUser& user) {
   const size_t slash = userName.rfind('\\');
   const std::string name = slash == std::string::npos ? userName : userName.substr(slash + 1);

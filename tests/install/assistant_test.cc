@@ -371,6 +371,21 @@ TEST_F(AssistantTest, BadRequestsAreRefusedWithTheirCodeAndNothingChanges) {
   }
 }
 
+TEST_F(AssistantTest, ACancelStopsTheUninstallationAndKeepsItsEntries) {
+  if (::geteuid() != 0) GTEST_SKIP() << "the assistant needs the superuser here";
+  for (int i = 0; i < 2000; ++i) WriteFileBytes(fs::path(Folder()) / "data" / (std::to_string(i) + ".bin"), "x");
+  WriteFileBytes(fs::path(Folder()) / "Launcher.exe", "launcher");
+  Register(Folder());
+  SettingsStore::SetString(Hive::kLocalMachine, std::string(kUninstallEntriesKey) + "\\Game 0", "DisplayName", "Game");
+  // The cancel follows the request at once, as a launcher closed by its user sends it.
+  const auto result = RunRaw(Encoded(Request(eLauncherCmd_Uninstall)) + Command(eLauncherCmd_Cancel));
+  ASSERT_TRUE(result);
+  EXPECT_EQ(*result, std::make_pair(uint64_t{eLauncherCmd_Uninstall}, int64_t{0}));
+  EXPECT_EQ(Slot(0), Folder());
+  EXPECT_EQ(EntryValue("DisplayName"), "Game");
+  EXPECT_EQ(ReadFileBytes(fs::path(Folder()) / "Launcher.exe"), "launcher");
+}
+
 TEST_F(AssistantTest, OnlyTheAnnouncedAssistantIsHeardOnThePipe) {
   if (::geteuid() != 0) GTEST_SKIP() << "the assistant needs the superuser here";
   fs::create_directories(Folder());

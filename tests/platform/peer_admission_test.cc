@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/access_rights.h"
 #include "platform/elevation.h"
 #include "platform/local_time.h"
 #include "platform/message_loop.h"
@@ -90,6 +91,14 @@ TEST(PeerAdmission, TheAssistantReachesExactlyItsLaunchersFolderWindowAndPipe) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 0x42);
+}
+
+TEST(AccessRights, TheCurrentUserIsTheOneItsNameLooksUp) {
+  platform::RightsUser user;
+  ASSERT_TRUE(platform::LookUpRightsUser(platform::CurrentUserName(), user));
+  EXPECT_EQ(user.userId, ::getuid());
+  EXPECT_TRUE(platform::LookUpRightsUser("MACHINE\\" + platform::CurrentUserName(), user));
+  EXPECT_FALSE(platform::LookUpRightsUser("no such user here", user));
 }
 
 TEST(Elevation, TheNamedCommandWinsAndAStartWithoutOneFails) {
