@@ -187,7 +187,8 @@ class X11DisplayWindow final : public DisplayWindow {
     Atom protocols[2] = {m_atoms[aWmDeleteWindow], m_atoms[aNetWmPing]};
     XSetWMProtocols(m_display, m_window, protocols, 2);
 
-    OpenInputMethod();
+    // The input method opens with the first focus or key, not here: loading
+    // it takes longer than showing the first frame.
     ::platform::SetErrorBoxOwner(static_cast<uint64_t>(m_window));
     WatchDescriptor(ConnectionNumber(m_display), [this] { ProcessEvents(); });
     if (m_wakeFd >= 0) {
@@ -215,6 +216,7 @@ class X11DisplayWindow final : public DisplayWindow {
     m_grabbed = false;
     if (m_ic) XDestroyIC(m_ic);
     m_ic = nullptr;
+    m_imTried = false;
     FreeImage();
     if (m_gc) XFreeGC(m_display, m_gc);
     m_gc = nullptr;
@@ -370,7 +372,10 @@ class X11DisplayWindow final : public DisplayWindow {
   }
 
  private:
+  // Opens the input method and the window's input context once.
   void OpenInputMethod() {
+    if (m_imTried || !m_window) return;
+    m_imTried = true;
     // The input method is opened in a UTF-8 character type so that it can
     // hand over every script; the process's own locale is left as it was.
     const char* current = std::setlocale(LC_CTYPE, nullptr);
@@ -475,10 +480,12 @@ class X11DisplayWindow final : public DisplayWindow {
         }
         break;
       case KeyPress:
+        OpenInputMethod();
         HandleKey(event.xkey);
         break;
       case FocusIn:
         m_focused = true;
+        OpenInputMethod();
         if (m_ic) XSetICFocus(m_ic);
         break;
       case FocusOut:
@@ -810,6 +817,7 @@ class X11DisplayWindow final : public DisplayWindow {
   uint64_t m_presentCount = 0;
   XIM m_im = nullptr;
   XIC m_ic = nullptr;
+  bool m_imTried = false;
   bool m_focused = false;
   bool m_grabbed = false;
   Time m_lastTime = CurrentTime;
