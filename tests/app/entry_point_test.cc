@@ -132,7 +132,10 @@ TEST(EntryPoint, UninstallRunsOwnTheMutexUntilTheEnd) {
   bool heldDuringRun = false;
   std::thread other([&] {
     platform::WindowHandle window = 0;
-    for (int i = 0; i < 1000 && !window; ++i) {
+    // Generous: start-up under the sanitizers on a loaded machine is slow,
+    // and a run that never hears the exit message waits for the test's
+    // time-out.
+    for (int i = 0; i < 24000 && !window; ++i) {
       window = platform::FindWindowByClass("LauncherLayeredWindow");
       if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
