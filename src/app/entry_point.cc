@@ -101,7 +101,6 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
   log.SetUtf8(true);
   WriteStartOfLog(log, *logic, commandLine, g_rc, start);
   logic->log = &log;
-  SetProcessLog(&log);
 
   bool duplicate = false;
   if (g_rc == rcUninstall) {
@@ -151,7 +150,6 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
   const int exitCode = logic->exitCode;
   logic.reset();
   log.WriteText("Launcher finished");
-  SetProcessLog(nullptr);
   log.Close();
   return exitCode;
 }

@@ -1,14 +1,11 @@
 #include "base/log_impl.h"
 
-#include <atomic>
 #include <cstdio>
 
 #include "platform/local_time.h"
 #include "platform/text_encoding.h"
 
 namespace {
-
-std::atomic<CLogImplW*> g_processLog{nullptr};
 
 std::u16string FormatLocalTime() {
   const platform::LocalTime now = platform::CurrentLocalTime();
@@ -20,12 +17,7 @@ std::u16string FormatLocalTime() {
 
 }  // namespace
 
-CLogImplW* ProcessLog() { return g_processLog.load(); }
-void SetProcessLog(CLogImplW* log) { g_processLog.store(log); }
-
-CLogImplW::~CLogImplW() {
-  if (ProcessLog() == this) SetProcessLog(nullptr);
-}
+CLogImplW::~CLogImplW() = default;
 
 bool CLogImplW::Open(const char* fileName) {
   if (!fileName || m_file.IsOpen()) return false;

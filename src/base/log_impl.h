@@ -64,7 +64,3 @@ class CLogImplW {
   bool m_utf8 = false;
 };
 
-// The process-wide log, for code that has no controller at hand; null
-// while there is none.
-CLogImplW* ProcessLog();
-void SetProcessLog(CLogImplW* log);

@@ -48,18 +48,6 @@ bool IsCleanAbsolutePath(const std::string& path) {
 
 bool IsOptionalName(const std::string& name) { return name.empty() || IsValidShortcutName(name); }
 
-// Entries (files, links and folders, at any depth) below `folder`; links are
-// counted, never entered.
-uint64_t CountEntries(const std::string& folder) {
-  std::vector<platform::DirectoryEntry> entries;
-  if (!platform::ListDirectory(folder, entries)) return 0;
-  uint64_t count = entries.size();
-  for (const platform::DirectoryEntry& entry : entries) {
-    if (entry.isDirectory && !entry.isSymlink) count += CountEntries(platform::JoinPath(folder, entry.name));
-  }
-  return count;
-}
-
 // The second double-quoted argument of an uninstall string:
 // "\"<launcher>\" /uninstall \"<desktop shortcut>\"".
 std::string DesktopShortcutOf(const std::string& uninstallString) {
@@ -323,7 +311,7 @@ bool CAssistantOperations::KillProcess(const std::string& path) {
 }
 
 void CAssistantOperations::ResetEntryProgress(const std::string& folder) {
-  m_total = CountEntries(folder);
+  m_total = CountEntriesBelow(folder);
   m_done = 0;
   m_lastValue = -1;
 }

@@ -1,5 +1,7 @@
 #include "install/folder_operations.h"
 
+#include <vector>
+
 #include "platform/file_io.h"
 #include "platform/file_system.h"
 #include "platform/folder_tree.h"
@@ -64,4 +66,14 @@ bool CopyFileContents(const std::string& source, const std::string& target, int*
 bool DeleteFolderTree(const std::string& folder) {
   if (!platform::IsOwnableFolder(folder)) return false;
   return platform::RemoveTree(WithoutTrailingSlash(folder));
+}
+
+uint64_t CountEntriesBelow(const std::string& folder) {
+  std::vector<platform::DirectoryEntry> entries;
+  if (!platform::ListDirectory(folder, entries)) return 0;
+  uint64_t count = entries.size();
+  for (const platform::DirectoryEntry& entry : entries) {
+    if (entry.isDirectory && !entry.isSymlink) count += CountEntriesBelow(platform::JoinPath(folder, entry.name));
+  }
+  return count;
 }

@@ -7,6 +7,7 @@
 // reports failure by its result; none throws.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 // True when `name` is one file name that stays in the folder it is joined
@@ -37,3 +38,8 @@ bool CopyFileContents(const std::string& source, const std::string& target, int*
 // "/", relative paths and paths with "." or ".." components. True when the
 // folder is gone.
 bool DeleteFolderTree(const std::string& folder);
+
+// Entries (files, links and folders, at any depth) below `folder`, for the
+// progress of a walk over it; links are counted, never entered. 0 when the
+// folder cannot be listed.
+uint64_t CountEntriesBelow(const std::string& folder);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/user_messages.h"
+#include "install/folder_operations.h"
 #include "install/protected_folders.h"
 #include "install/shortcuts.h"
 #include "platform/file_system.h"
@@ -14,16 +15,6 @@
 #include "update/client_path.h"
 
 namespace {
-
-uint64_t CountEntries(const std::string& folder) {
-  std::vector<platform::DirectoryEntry> entries;
-  if (!platform::ListDirectory(folder, entries)) return 0;
-  uint64_t count = entries.size();
-  for (const platform::DirectoryEntry& entry : entries) {
-    if (entry.isDirectory && !entry.isSymlink) count += CountEntries(platform::JoinPath(folder, entry.name));
-  }
-  return count;
-}
 
 // The shortcut's name: the source's file name without its folder, quotes
 // and extension.
@@ -71,7 +62,7 @@ void CUninstallerThread::Work() {
   Post(eWindowsMessage_UninstallProgress, 0);
   // The program list goes with the folder; its shortcuts are removed after.
   const std::vector<AppRecord> apps = ReadAppList(platform::JoinPath(folder, "applist.dat"));
-  const uint64_t total = CountEntries(folder) + 1;
+  const uint64_t total = CountEntriesBelow(folder) + 1;
   uint64_t done = 0;
   int64_t lastPercent = 0;
   const bool removed = platform::RemoveTree(folder, [&](const std::string&) {

@@ -29,6 +29,7 @@
 #include "platform/settings_store.h"
 #include "support/platform_sandbox.h"
 #include "support/run_process.h"
+#include "support/scoped_variable.h"
 #include "update/app_list.h"
 
 namespace {
@@ -68,29 +69,7 @@ struct RecordingHost : IAssistantHost {
   bool Done() const { return result || denied || broken; }
 };
 
-// Sets an environment variable for the test's life.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const std::optional<std::string>& value) : m_name(name) {
-    if (const char* old = ::getenv(name)) m_old = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedVariable() {
-    if (m_old) {
-      ::setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      ::unsetenv(m_name.c_str());
-    }
-  }
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
+using testing_support::ScopedVariable;
 
 std::vector<std::string> FilesBelow(const fs::path& root) {
   std::vector<std::string> files;

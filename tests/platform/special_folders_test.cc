@@ -8,34 +8,13 @@
 
 #include "support/platform_sandbox.h"
 #include "support/run_process.h"
+#include "support/scoped_variable.h"
 
 namespace {
 
 using testing_support::PlatformSandbox;
 
-// Sets (or with nullptr removes) one environment variable for a scope.
-class ScopedVariable {
- public:
-  ScopedVariable(const char* name, const char* value) : m_name(name) {
-    if (const char* old = ::getenv(name)) m_old = old;
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~ScopedVariable() {
-    if (m_old) {
-      ::setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      ::unsetenv(m_name.c_str());
-    }
-  }
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
-};
+using testing_support::ScopedVariable;
 
 std::string Folder(int csidl) {
   std::string path;
