@@ -286,6 +286,7 @@ void CLogic::uninit() {
     platform::PostMessage(requesterWindow, eWindowsMessage_DownloadTaskState, 0, 2);
   }
   downloadService.StopTaskPipe();
+  if (installService) installService->Quit();
   if (portable && runMode == rmUninstaller) {
     Log("Stop uninstaller thread");
     StopWorker(uninstaller);
@@ -310,6 +311,10 @@ void CLogic::uninit() {
 
 int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam) {
   if (closing) return 0;
+  if (installService && installService->HandleMessage({.window = mainWindow, .message = message, .wParam = wParam,
+                                                       .lParam = lParam})) {
+    return 0;
+  }
   switch (message) {
     case eWindowsMessage_Exit:
       OnExit(wParam);

@@ -18,6 +18,7 @@
 
 #include "app/decide_run_mode.h"
 #include "app/download_service.h"
+#include "app/install_service.h"
 #include "app/message_page.h"
 #include "app/pages.h"
 #include "app/wizard_pages.h"
@@ -276,6 +277,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   CPackageDownloads packageDownloads{*this};
   bool portableRequested = false;  // "/portable": a portable install without asking
   std::unique_ptr<CClientLauncher> clientLauncher;
+  std::unique_ptr<CInstallService> installService;  // the elevated assistant's runs
+  CInstallService& InstallService();
 
 
   // Workers, started on demand by the update and install steps.

@@ -333,6 +333,10 @@ void CLogic::OnMessageOk() {
     case eMessagePurpose_Quit:
       Quit();
       return;
+    case eMessagePurpose_CancelAssistant:
+      if (installService) installService->Quit();
+      Quit();
+      return;
     default:
       pages.ReturnToSavedPage();
       return;
@@ -342,6 +346,9 @@ void CLogic::OnMessageOk() {
 void CLogic::OnMessageRetry() {
   const eMessagePurpose purpose = pages.Message().purpose;
   switch (purpose) {
+    case eMessagePurpose_RetryAssistant:
+      InstallService().Retry();
+      return;
     case eMessagePurpose_License:
       if (!needsServer || !networkStarted) return;
       [[fallthrough]];

@@ -198,9 +198,12 @@ void CLogic::StartInstall() {
   }
   ReadOldShortcutList(clientFolder, log);
   if (!portable) {
-    // A registered installation is done by the elevated assistant, which
-    // this build does not have yet.
-    ShowMessagePage({.text = GetString(106), .errorIcon = true});
+    // A registered installation is done by the elevated assistant; the
+    // launcher is placed once it answers.
+    CCheckerThread* checkerThread = FileChecker();
+    InstallService().StartStandardInstall(settings, clientFolder, LauncherCopyName(configDocument.RootElement()),
+                                          checkerThread ? checkerThread->BuildShortcutRecords()
+                                                        : std::vector<IconRecord>());
     return;
   }
   PortableShortcutRequest shortcuts;
@@ -218,6 +221,19 @@ void CLogic::StartInstall() {
     return;
   }
   PlaceLauncherAndRelease();
+}
+
+CInstallService& CLogic::InstallService() {
+  if (!installService) {
+    CInstallService::Steps steps;
+    steps.showWaitPage = [this] { ShowPage(ePage_WaitAssistant); };
+    steps.showMessage = [this](const MessagePage& page) { ShowMessagePage(page); };
+    steps.progress = [this](int percent) { SetProgressBar(percent); };
+    steps.installed = [this] { PlaceLauncherAndRelease(); };
+    steps.text = [this](int id) { return GetString(id); };
+    installService = std::make_unique<CInstallService>(mainWindow, log, std::move(steps));
+  }
+  return *installService;
 }
 
 void CLogic::PlaceLauncherAndRelease() {

@@ -163,6 +163,36 @@ TEST_F(UpdateRoadTest, PortableInstallThenAnUpdateThatTakesTheIncrement) {
             (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml"}));
 }
 
+// A standard install: the elevated assistant (started directly, the test
+// runs as root) registers the folder, writes its entries and shortcuts,
+// then the launcher fills the folder.
+TEST_F(UpdateRoadTest, StandardInstallGoesThroughTheAssistantThenFillsTheFolder) {
+  const fs::path v1 = MakeBuild("v1", "one");
+  Publish(v1, {"--client-version", "1"});
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+
+  EXPECT_EQ(RunLauncher(first, {"/auto"}), 0);
+  const std::string installLog = NewestLog(first.parent_path());
+  EXPECT_NE(installLog.find("Unpacking LauncherAssistant to temp .. OK"), std::string::npos) << installLog;
+  EXPECT_EQ(installLog.find("guest install"), std::string::npos) << installLog;
+  EXPECT_EQ(ReadFileBytes(m_client / "Data" / "World.txt"), ReadFileBytes(v1 / "Data" / "World.txt"));
+  EXPECT_FALSE(fs::exists(m_client / "guest.dat"));
+  EXPECT_TRUE(fs::exists(m_client / "Launcher.exe"));
+  // The machine-wide entries: the uninstall entry among the applications.
+  bool uninstallEntry = false;
+  if (fs::exists(m_sandbox.CommonApplicationsFolder())) {
+    for (const auto& entry : fs::recursive_directory_iterator(m_sandbox.CommonApplicationsFolder())) {
+      if (entry.is_regular_file() && ReadFileBytes(entry.path()).find("/uninstall") != std::string::npos) {
+        uninstallEntry = true;
+      }
+    }
+  }
+  EXPECT_TRUE(uninstallEntry);
+}
+
 TEST_F(UpdateRoadTest, RunKilledInTheMiddleOfAPackageResumesFromTheBytesOnDisk) {
   const fs::path v1 = MakeBuild("v1", "one");
   Publish(v1, {"--level", "0", "--client-version", "1"});  // stored: the package is as large as the files

@@ -1,0 +1,90 @@
+#include "app/install_service.h"
+
+#include <utility>
+
+#include "config/launcher_settings.h"
+#include "platform/access_rights.h"
+#include "platform/special_folders.h"
+
+CInstallService::CInstallService(platform::WindowHandle window, CLogImplW* log, Steps steps)
+    : m_log(log), m_steps(std::move(steps)), m_client(window, *this, log) {}
+
+AssistantRequest CInstallService::BaseRequest(const LauncherSettings& settings,
+                                              const std::string& clientFolder) const {
+  AssistantRequest r;
+  r.chInstallFolder = clientFolder;
+  r.chUserName = platform::CurrentUserName();
+  r.chShortName = settings.shortName;
+  r.chFullName = settings.fullName;
+  r.chIconName = settings.iconName.empty() ? settings.fullName : settings.iconName;
+  r.chRegPath = settings.regPath;
+  return r;
+}
+
+bool CInstallService::StartStandardInstall(const LauncherSettings& settings, const std::string& clientFolder,
+                                           const std::string& launcherName,
+                                           const std::vector<IconRecord>& icons) {
+  m_request = BaseRequest(settings, clientFolder);
+  m_request.command = eLauncherCmd_Install;
+  m_request.chLauncherName = launcherName;
+  if (settings.createDesktopIcon) {
+    std::string desktop;
+    if (platform::GetSpecialFolderPath(platform::kCsidlDesktopDirectory, desktop)) m_request.chLnkDesctopIcon = desktop;
+  }
+  m_request.bIconPrograms = settings.createProgramsIcon;
+  m_request.bIconProgramsFolder = settings.createProgramsFolder;
+  m_icons = icons;
+  m_request.iconCount = static_cast<uint32_t>(m_icons.size());
+  return Start(eLauncherCmd_Install);
+}
+
+bool CInstallService::StartGetRights(const LauncherSettings& settings, const std::string& clientFolder) {
+  m_request = BaseRequest(settings, clientFolder);
+  m_request.command = eLauncherCmd_GetRights;
+  m_icons.clear();
+  return Start(eLauncherCmd_GetRights);
+}
+
+bool CInstallService::Retry() { return Start(m_request.command); }
+
+bool CInstallService::Start(int32_t command) {
+  m_done = false;
+  if (!m_client.StartAssistant(command, m_request, m_icons)) {
+    m_steps.showMessage({.text = m_steps.text(105),
+                         .purpose = eMessagePurpose_RetryAssistant,
+                         .buttons = eMessageButtons_RetryCancel,
+                         .errorIcon = true});
+    return false;
+  }
+  m_steps.showWaitPage();
+  return true;
+}
+
+void CInstallService::Quit() {
+  m_client.CancelAssistant();
+  m_client.DeleteAssistantCopy();
+}
+
+void CInstallService::OnAssistantProgress(int percent) { m_steps.progress(percent); }
+
+void CInstallService::OnAssistantResult(int32_t, int32_t error) {
+  m_done = true;
+  if (error == eAssistantError_OK) {
+    m_steps.installed();
+    return;
+  }
+  m_steps.showMessage({.text = m_steps.text(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
+}
+
+void CInstallService::OnAssistantDenied() {
+  m_done = true;
+  m_steps.showMessage({.text = m_steps.text(106),
+                       .purpose = eMessagePurpose_RetryAssistant,
+                       .buttons = eMessageButtons_RetryCancel,
+                       .errorIcon = true});
+}
+
+void CInstallService::OnAssistantBroken() {
+  m_done = true;
+  m_steps.showMessage({.text = m_steps.text(101), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
+}

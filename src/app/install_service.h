@@ -1,0 +1,63 @@
+// The standard (registered) installation of the client folder through the
+// elevated assistant: builds the request record from the settings, starts
+// the assistant, and turns its answers into the controller's next step
+// (the waiting page, the denial or failure message, the launcher's
+// placement once the folder is registered).
+//
+// Main thread (the window's).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/message_page.h"
+#include "install/assistant_client.h"
+
+struct LauncherSettings;
+
+class CInstallService : public IAssistantHost {
+ public:
+  struct Steps {
+    std::function<void()> showWaitPage;                  // the assistant is working
+    std::function<void(const MessagePage&)> showMessage;  // denial, failure
+    std::function<void(int)> progress;                    // percent
+    std::function<void()> installed;                      // the folder is registered
+    std::function<std::string(int)> text;                 // language string by number
+  };
+
+  CInstallService(platform::WindowHandle window, CLogImplW* log, Steps steps);
+
+  // Asks the assistant to register `clientFolder` for all users of the
+  // machine, with the machine-wide shortcuts of `icons`. False when the
+  // assistant could not be started (the retry message is shown).
+  bool StartStandardInstall(const LauncherSettings& settings, const std::string& clientFolder,
+                            const std::string& launcherName, const std::vector<IconRecord>& icons);
+  // Asks the assistant to make `clientFolder` writable for this user.
+  bool StartGetRights(const LauncherSettings& settings, const std::string& clientFolder);
+  // Retries the last start (the retry button of the failure message).
+  bool Retry();
+
+  bool HandleMessage(const platform::Message& message) { return m_client.HandleMessage(message); }
+  bool Busy() const { return m_client.PendingCommand() != 0 && !m_done; }
+  // The controller's quit: stops a running assistant and removes its copy.
+  void Quit();
+
+  void OnAssistantProgress(int percent) override;
+  void OnAssistantResult(int32_t command, int32_t error) override;
+  void OnAssistantDenied() override;
+  void OnAssistantBroken() override;
+
+ private:
+  AssistantRequest BaseRequest(const LauncherSettings& settings, const std::string& clientFolder) const;
+  bool Start(int32_t command);
+
+  CLogImplW* m_log;
+  Steps m_steps;
+  CAssistantClient m_client;
+  AssistantRequest m_request;
+  std::vector<IconRecord> m_icons;
+  bool m_done = false;
+};
