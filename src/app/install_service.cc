@@ -70,7 +70,11 @@ void CInstallService::OnAssistantProgress(int percent) { m_steps.progress(percen
 void CInstallService::OnAssistantResult(int32_t, int32_t error) {
   m_done = true;
   if (error == eAssistantError_OK) {
-    m_steps.installed();
+    m_steps.done(m_request.command);
+    return;
+  }
+  if (m_request.command == eLauncherCmd_GetRights) {
+    m_steps.showMessage({.text = m_steps.text(70), .errorIcon = true});
     return;
   }
   m_steps.showMessage({.text = m_steps.text(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});

@@ -24,7 +24,7 @@ class CInstallService : public IAssistantHost {
     std::function<void()> showWaitPage;                  // the assistant is working
     std::function<void(const MessagePage&)> showMessage;  // denial, failure
     std::function<void(int)> progress;                    // percent
-    std::function<void()> installed;                      // the folder is registered
+    std::function<void(int32_t)> done;                    // the command succeeded
     std::function<std::string(int)> text;                 // language string by number
   };
 

@@ -208,12 +208,15 @@ bool CLogic::run() {
     RunMessageLoop();
     return true;
   }
-  if (needsServer) {
-    ShowProgressPage(eProgressKind_Connecting);
-    if (!StartNetwork()) ShowMessagePage({.text = GetString(71), .errorIcon = true});
-  }
+  ContactServers();
   RunMessageLoop();
   return true;
+}
+
+void CLogic::ContactServers() {
+  if (!needsServer) return;
+  ShowProgressPage(eProgressKind_Connecting);
+  if (!StartNetwork()) ShowMessagePage({.text = GetString(71), .errorIcon = true});
 }
 
 bool CLogic::CheckRightsBeforeStart() {
@@ -230,9 +233,11 @@ bool CLogic::CheckRightsBeforeStart() {
       Quit();
       return false;
     case CheckRightsOutcome::kStartAssistant:
+      // The servers are contacted once the assistant made the folder
+      // writable for this user.
+      InstallService().StartGetRights(settings, clientFolder);
+      return false;
     case CheckRightsOutcome::kNoRights:
-      // Without the elevated assistant a standard installation cannot be
-      // given the rights either.
       ShowMessagePage({.text = GetString(70), .errorIcon = true});
       return false;
   }

@@ -279,6 +279,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   std::unique_ptr<CClientLauncher> clientLauncher;
   std::unique_ptr<CInstallService> installService;  // the elevated assistant's runs
   CInstallService& InstallService();
+  void ContactServers();  // the network start of a run that needs the servers
 
 
   // Workers, started on demand by the update and install steps.

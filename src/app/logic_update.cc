@@ -229,7 +229,13 @@ CInstallService& CLogic::InstallService() {
     steps.showWaitPage = [this] { ShowPage(ePage_WaitAssistant); };
     steps.showMessage = [this](const MessagePage& page) { ShowMessagePage(page); };
     steps.progress = [this](int percent) { SetProgressBar(percent); };
-    steps.installed = [this] { PlaceLauncherAndRelease(); };
+    steps.done = [this](int32_t command) {
+      if (command == eLauncherCmd_GetRights) {
+        ContactServers();
+      } else {
+        PlaceLauncherAndRelease();
+      }
+    };
     steps.text = [this](int id) { return GetString(id); };
     installService = std::make_unique<CInstallService>(mainWindow, log, std::move(steps));
   }
