@@ -193,6 +193,22 @@ TEST_F(UpdateRoadTest, StandardInstallGoesThroughTheAssistantThenFillsTheFolder)
   EXPECT_TRUE(uninstallEntry);
 }
 
+// Elevation refused: the denial page, nothing installed, and (without a
+// display) the run ends instead of waiting on the page.
+TEST_F(UpdateRoadTest, RefusedElevationShowsTheDenialAndInstallsNothing) {
+  Publish(MakeBuild("v1", "one"), {"--client-version", "1"});
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path first = BrandedLauncher(server);
+  ASSERT_FALSE(first.empty());
+  ::setenv("LAUNCHER_ELEVATE", "/bin/false", 1);
+  const int code = RunLauncher(first, {"/auto"});
+  ::unsetenv("LAUNCHER_ELEVATE");
+  EXPECT_EQ(code, CLogic::kExitNoDisplay);
+  EXPECT_FALSE(fs::exists(m_client / "Data"));
+  EXPECT_FALSE(fs::exists(m_client / "Launcher.exe"));
+}
+
 TEST_F(UpdateRoadTest, RunKilledInTheMiddleOfAPackageResumesFromTheBytesOnDisk) {
   const fs::path v1 = MakeBuild("v1", "one");
   Publish(v1, {"--level", "0", "--client-version", "1"});  // stored: the package is as large as the files
