@@ -7,7 +7,7 @@
 #include "platform/special_folders.h"
 
 CInstallService::CInstallService(platform::WindowHandle window, CLogImplW* log, Steps steps)
-    : m_log(log), m_steps(std::move(steps)), m_client(window, *this, log) {}
+    : m_steps(std::move(steps)), m_client(window, *this, log) {}
 
 AssistantRequest CInstallService::BaseRequest(const LauncherSettings& settings,
                                               const std::string& clientFolder) const {
@@ -48,7 +48,6 @@ bool CInstallService::StartGetRights(const LauncherSettings& settings, const std
 bool CInstallService::Retry() { return Start(m_request.command); }
 
 bool CInstallService::Start(int32_t command) {
-  m_done = false;
   if (!m_client.StartAssistant(command, m_request, m_icons)) {
     m_steps.showMessage({.text = m_steps.text(105),
                          .purpose = eMessagePurpose_RetryAssistant,
@@ -68,7 +67,6 @@ void CInstallService::Quit() {
 void CInstallService::OnAssistantProgress(int percent) { m_steps.progress(percent); }
 
 void CInstallService::OnAssistantResult(int32_t, int32_t error) {
-  m_done = true;
   if (error == eAssistantError_OK) {
     m_steps.done(m_request.command);
     return;
@@ -81,7 +79,6 @@ void CInstallService::OnAssistantResult(int32_t, int32_t error) {
 }
 
 void CInstallService::OnAssistantDenied() {
-  m_done = true;
   m_steps.showMessage({.text = m_steps.text(106),
                        .purpose = eMessagePurpose_RetryAssistant,
                        .buttons = eMessageButtons_RetryCancel,
@@ -89,6 +86,5 @@ void CInstallService::OnAssistantDenied() {
 }
 
 void CInstallService::OnAssistantBroken() {
-  m_done = true;
   m_steps.showMessage({.text = m_steps.text(101), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
 }

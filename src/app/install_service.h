@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -41,7 +40,6 @@ class CInstallService : public IAssistantHost {
   bool Retry();
 
   bool HandleMessage(const platform::Message& message) { return m_client.HandleMessage(message); }
-  bool Busy() const { return m_client.PendingCommand() != 0 && !m_done; }
   // The controller's quit: stops a running assistant and removes its copy.
   void Quit();
 
@@ -54,10 +52,8 @@ class CInstallService : public IAssistantHost {
   AssistantRequest BaseRequest(const LauncherSettings& settings, const std::string& clientFolder) const;
   bool Start(int32_t command);
 
-  CLogImplW* m_log;
   Steps m_steps;
   CAssistantClient m_client;
   AssistantRequest m_request;
   std::vector<IconRecord> m_icons;
-  bool m_done = false;
 };
