@@ -370,6 +370,7 @@ TEST(LauncherConfigKeys, CaptionAndUninstallLinks) {
   EXPECT_EQ(UninstallLink(document.RootElement(), "HelpLink"), "/help");
   EXPECT_EQ(UninstallLink(document.RootElement(), "URLInfoAbout"), "empty");
   // Without a caption and without languages the default string is empty.
+  CLauncherLangTable::Reset();
   EXPECT_EQ(TaskbarCaption(document.RootElement()), "");
   Parse(document, "<config><common><taskbarCaption>Title</taskbarCaption></common></config>");
   EXPECT_EQ(TaskbarCaption(document.RootElement()), "Title");

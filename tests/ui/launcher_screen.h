@@ -1,0 +1,40 @@
+// What the window tests need to drive the real launcher on a private X
+// server: where the embedded theme puts a form's controls (laid out
+// off-screen at 96 DPI) and the launcher's top-level windows, their places
+// and clicks on them.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ui/gui_types.h"
+
+namespace window_testing {
+
+struct FormLayout {
+  ui::GuiSize size;
+  std::map<int, ui::GuiPoint> centres;  // by control id, window pixels
+};
+
+// Lays out form `form` with frame `frame` of the embedded theme and finds
+// the centres of `controls`; false (with the reason) when the theme does
+// not load or a control is missing.
+bool ReadFormLayout(int form, int frame, const std::vector<int>& controls, FormLayout& layout, std::string& error);
+
+// The top-level windows of the current DISPLAY that carry _NET_WM_PID, with
+// that process id; `processId` 0 takes every process.
+struct TopWindow {
+  unsigned long window = 0;
+  int processId = 0;
+  ui::GuiSize size;
+  ui::GuiPoint origin;
+  bool viewable = false;
+  std::string title;
+};
+std::vector<TopWindow> TopWindows(int processId = 0);
+
+// A left click at `point` of the window (window pixels).
+bool ClickAt(const TopWindow& window, ui::GuiPoint point);
+
+}  // namespace window_testing
