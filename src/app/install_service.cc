@@ -38,6 +38,16 @@ bool CInstallService::StartStandardInstall(const LauncherSettings& settings, con
   return Start(eLauncherCmd_Install);
 }
 
+bool CInstallService::StartUninstall(const LauncherSettings& settings, const std::string& clientFolder,
+                                     const std::string& launcherName, const std::string& clientExecutable) {
+  m_request = BaseRequest(settings, clientFolder);
+  m_request.command = eLauncherCmd_Uninstall;
+  m_request.chLauncherName = launcherName;
+  m_request.chTemp = clientExecutable;
+  m_icons.clear();
+  return Start(eLauncherCmd_Uninstall);
+}
+
 bool CInstallService::StartGetRights(const LauncherSettings& settings, const std::string& clientFolder) {
   m_request = BaseRequest(settings, clientFolder);
   m_request.command = eLauncherCmd_GetRights;
@@ -67,15 +77,30 @@ void CInstallService::Quit() {
 void CInstallService::OnAssistantProgress(int percent) { m_steps.progress(percent); }
 
 void CInstallService::OnAssistantResult(int32_t, int32_t error) {
-  if (error == eAssistantError_OK) {
-    m_steps.done(m_request.command);
+  const int32_t command = m_request.command;
+  if (command == eLauncherCmd_Uninstall) {
+    if (error == eAssistantError_CntKillProcess) {
+      // The client would not end: nothing was removed.
+      m_steps.showMessage({.text = m_steps.text(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});
+    } else {
+      m_steps.uninstallFinished(error == eAssistantError_OK);
+    }
     return;
   }
-  if (m_request.command == eLauncherCmd_GetRights) {
+  if (error == eAssistantError_OK) {
+    m_steps.done(command);
+    return;
+  }
+  if (command == eLauncherCmd_GetRights) {
     m_steps.showMessage({.text = m_steps.text(70), .errorIcon = true});
     return;
   }
-  m_steps.showMessage({.text = m_steps.text(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
+  std::string text = m_steps.text(108);
+  if (error == eAssistantError_TooManyClients) {
+    text = m_steps.text(109);
+    if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, m_request.chFullName);
+  }
+  m_steps.showMessage({.text = text, .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
 }
 
 void CInstallService::OnAssistantDenied() {

@@ -2,7 +2,7 @@
 // elevated assistant: builds the request record from the settings, starts
 // the assistant, and turns its answers into the controller's next step
 // (the waiting page, the denial or failure message, the launcher's
-// placement once the folder is registered).
+// placement once the folder is registered, the end of an uninstallation).
 //
 // Main thread (the window's).
 #pragma once
@@ -23,7 +23,8 @@ class CInstallService : public IAssistantHost {
     std::function<void()> showWaitPage;                  // the assistant is working
     std::function<void(const MessagePage&)> showMessage;  // denial, failure
     std::function<void(int)> progress;                    // percent
-    std::function<void(int32_t)> done;                    // the command succeeded
+    std::function<void(int32_t)> done;                    // install or rights: the command succeeded
+    std::function<void(bool)> uninstallFinished;          // the uninstallation ended, true on success
     std::function<std::string(int)> text;                 // language string by number
   };
 
@@ -34,6 +35,11 @@ class CInstallService : public IAssistantHost {
   // assistant could not be started (the retry message is shown).
   bool StartStandardInstall(const LauncherSettings& settings, const std::string& clientFolder,
                             const std::string& launcherName, const std::vector<IconRecord>& icons);
+  // Asks the assistant to remove the registered installation in
+  // `clientFolder` (its entries, shortcuts and files) after ending the
+  // client `clientExecutable`.
+  bool StartUninstall(const LauncherSettings& settings, const std::string& clientFolder,
+                      const std::string& launcherName, const std::string& clientExecutable);
   // Asks the assistant to make `clientFolder` writable for this user.
   bool StartGetRights(const LauncherSettings& settings, const std::string& clientFolder);
   // Retries the last start (the retry button of the failure message).

@@ -20,6 +20,8 @@
 #include "ui/theme_setup.h"
 #include "ui/window_texts.h"
 #include "install/client_launcher.h"
+#include "install/temporary_uninstaller.h"
+#include "base/command_line.h"
 #include "update/checker_thread.h"
 #include "update/unpacker_thread.h"
 #include "platform/file_system.h"
@@ -128,7 +130,12 @@ bool CLogic::init(int32_t code, const std::string& argument) {
     }
     case 2:
     case 3:
+      // The folder of the launcher that handed over; quoted when it holds a
+      // blank.
       clientFolder = argument;
+      if (clientFolder.size() >= 2 && clientFolder.front() == '"' && clientFolder.back() == '"') {
+        clientFolder = clientFolder.substr(1, clientFolder.size() - 2);
+      }
       break;
     case 4: {
       const std::string token = argument.substr(0, argument.find(' '));
@@ -208,7 +215,11 @@ bool CLogic::run() {
     RunMessageLoop();
     return true;
   }
-  ContactServers();
+  if (runMode == rmUninstaller) {
+    StartUninstallRun();
+  } else {
+    ContactServers();
+  }
   RunMessageLoop();
   return true;
 }
@@ -305,6 +316,10 @@ void CLogic::uninit() {
   LogEmptyLine();
   Log("--- Uninit finished ---");
   LogEmptyLine();
+  // The temporary uninstaller's copy goes with its run.
+  if ((runCode == rcUninstallFrom || runCode == rcUninstallGuest) && IsTemporaryUninstallerCopy(launcherPath)) {
+    platform::RemoveFile(launcherPath);
+  }
   if (mainWindow) {
     platform::KillTimer(mainWindow, ui::CLayeredWindow::kRepaintTimerId);
     platform::DestroyMessageWindow(mainWindow);
@@ -341,6 +356,12 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
       return 0;
     case eWindowsMessage_DownloadTask:
       downloadService.OnDownloadTask(wParam, lParam);
+      return 0;
+    case eWindowsMessage_UninstallProgress:
+      SetProgressBar(static_cast<double>(lParam));
+      return 0;
+    case eWindowsMessage_UninstallResult:
+      OnUninstallResult(lParam);
       return 0;
     default:
       return 0;

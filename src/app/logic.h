@@ -156,6 +156,17 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   bool ContinueDownloading() { return packageDownloads.ContinueDownloading(); }
   void OnUnpackResult(int64_t result);
   void processAfterDownload();
+  // The uninstallation (logic_uninstall.cc): the start step of an uninstall
+  // run, the hand-over to the temporary copy, the copy's work once the user
+  // confirmed (Uninstall, 12395), its progress and its result page.
+  void StartUninstallRun();
+  bool StartTemporaryUninstaller();
+  // Ends the other launchers of the client folder; false when one stays.
+  bool CloseOtherLaunchers();
+  void ProcessUninstall();
+  void ShowUninstallProgress();
+  void OnUninstallResult(int64_t error);
+  void OnUninstallFinished(bool success);
   // Launch (12394): the client starts from the client folder.
   void Launch();
   // The client folder for the run: the chosen one, else the default.

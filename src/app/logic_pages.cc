@@ -280,6 +280,9 @@ void CLogic::OnBtnClicked(int32_t id) {
     case ui::ctlLaunch:
       Launch();
       return;
+    case ui::ctlUninstall:
+      ProcessUninstall();
+      return;
     case ui::ctlMboxYes:
       Quit();
       return;

@@ -226,7 +226,14 @@ void CLogic::StartInstall() {
 CInstallService& CLogic::InstallService() {
   if (!installService) {
     CInstallService::Steps steps;
-    steps.showWaitPage = [this] { ShowPage(ePage_WaitAssistant); };
+    steps.showWaitPage = [this] {
+      if (runMode == rmUninstaller) {
+        ShowUninstallProgress();
+      } else {
+        ShowPage(ePage_WaitAssistant);
+      }
+    };
+    steps.uninstallFinished = [this](bool success) { OnUninstallFinished(success); };
     steps.showMessage = [this](const MessagePage& page) { ShowMessagePage(page); };
     steps.progress = [this](int percent) { SetProgressBar(percent); };
     steps.done = [this](int32_t command) {

@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <thread>
 
+#include "app/logic.h"
 #include "base/log_impl.h"
 #include "base/user_messages.h"
 #include "platform/file_system.h"
@@ -127,22 +129,18 @@ TEST(EntryPoint, UninstallRunsOwnTheMutexUntilTheEnd) {
   EntryEnvironment environment;
   environment.launcherPath = (sandbox.dir() / "Launcher.exe").string();
   environment.documents = &TestDocuments;
-  // Another thread plays the part of the client run thread: once the main
-  // window exists it checks the mutex and posts the exit message.
+  // The copy's run asks for confirmation, which without a display ends it;
+  // another thread watches the mutex meanwhile.
+  std::atomic<bool> ended{false};
   bool heldDuringRun = false;
   std::thread other([&] {
-    platform::WindowHandle window = 0;
-    // Generous: start-up under the sanitizers on a loaded machine is slow,
-    // and a run that never hears the exit message waits for the test's
-    // time-out.
-    for (int i = 0; i < 24000 && !window; ++i) {
-      window = platform::FindWindowByClass("LauncherLayeredWindow");
-      if (!window) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    while (!ended.load() && !heldDuringRun) {
+      heldDuringRun = platform::NamedMutex::Open(name) != nullptr;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    heldDuringRun = platform::NamedMutex::Open(name) != nullptr;
-    platform::PostMessage(window, eWindowsMessage_Exit, 0, 0);
   });
-  EXPECT_EQ(LauncherEntry("/u /games/launcher/", environment), 0);
+  EXPECT_EQ(LauncherEntry("/u /games/launcher/", environment), CLogic::kExitNoDisplay);
+  ended.store(true);
   other.join();
   EXPECT_TRUE(heldDuringRun);
   EXPECT_EQ(platform::NamedMutex::Open(name), nullptr);
@@ -150,8 +148,10 @@ TEST(EntryPoint, UninstallRunsOwnTheMutexUntilTheEnd) {
   const size_t mode = log.find("g_rc = CLogic::rcUninstallFrom\r\nLauncher run mode: rmUninstaller\r\n");
   EXPECT_NE(mode, std::string::npos) << log;
   EXPECT_NE(log.find("pLogic->init() succeed\r\n", mode), std::string::npos) << log;
-  EXPECT_NE(log.find("Exit .. runThread\r\nPostQuitMessage(0)\r\nMsg cycle - finish\r\npLogic->run() succeed\r\n"),
-            std::string::npos);
+  EXPECT_NE(log.find("No display to answer the uninstall confirmation: the run ends\r\nPostQuitMessage(0)\r\nMsg cycle - start\r\n"
+                     "Msg cycle - finish\r\npLogic->run() succeed\r\n"),
+            std::string::npos)
+      << log;
   EXPECT_NE(log.find("--- Uninit finished ---\r\n\r\npLogic->uninit() succeed\r\nLauncher finished\r\n"),
             std::string::npos);
 }
