@@ -162,6 +162,7 @@ int main(int argc, char** argv) {
     texts.SetControlText(ui::ctlSingleInstallTextProgressInfo, 38);
     texts.SetControlString(ui::ctlSingleInstallTextFolder, kSampleFolder);
     texts.SetControlString(ui::ctlScrollErrorTextArea, GetString(99));
+    texts.SetControlString(ui::ctlTextWantuninstallPath, kSampleFolder);
     ShowDefaultControls(*window);
 
     for (size_t form = 1; form <= window->FormCount(); ++form) {
