@@ -48,6 +48,17 @@ bool CInstallService::StartUninstall(const LauncherSettings& settings, const std
   return Start(eLauncherCmd_Uninstall);
 }
 
+bool CInstallService::StartIconUpdate(const LauncherSettings& settings, const std::string& clientFolder,
+                                      const std::vector<IconRecord>& icons) {
+  m_request = BaseRequest(settings, clientFolder);
+  m_request.command = eLauncherCmd_IconUpdate;
+  m_request.bIconPrograms = settings.createProgramsIcon;
+  m_request.bIconProgramsFolder = settings.createProgramsFolder;
+  m_icons = icons;
+  m_request.iconCount = static_cast<uint32_t>(m_icons.size());
+  return Start(eLauncherCmd_IconUpdate);
+}
+
 bool CInstallService::StartGetRights(const LauncherSettings& settings, const std::string& clientFolder) {
   m_request = BaseRequest(settings, clientFolder);
   m_request.command = eLauncherCmd_GetRights;
@@ -85,6 +96,11 @@ void CInstallService::OnAssistantResult(int32_t, int32_t error) {
     } else {
       m_steps.uninstallFinished(error == eAssistantError_OK);
     }
+    return;
+  }
+  if (command == eLauncherCmd_IconUpdate) {
+    // The download goes on either way.
+    m_steps.iconsUpdated(error == eAssistantError_OK);
     return;
   }
   if (error == eAssistantError_OK) {

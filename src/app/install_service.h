@@ -25,6 +25,7 @@ class CInstallService : public IAssistantHost {
     std::function<void(int)> progress;                    // percent
     std::function<void(int32_t)> done;                    // install or rights: the command succeeded
     std::function<void(bool)> uninstallFinished;          // the uninstallation ended, true on success
+    std::function<void(bool)> iconsUpdated;               // the machine-wide shortcuts' refresh ended
     std::function<std::string(int)> text;                 // language string by number
   };
 
@@ -40,6 +41,10 @@ class CInstallService : public IAssistantHost {
   // client `clientExecutable`.
   bool StartUninstall(const LauncherSettings& settings, const std::string& clientFolder,
                       const std::string& launcherName, const std::string& clientExecutable);
+  // Asks the assistant to bring the machine-wide shortcuts of the
+  // registered `clientFolder` in line with `icons` ("Add" and "Del").
+  bool StartIconUpdate(const LauncherSettings& settings, const std::string& clientFolder,
+                       const std::vector<IconRecord>& icons);
   // Asks the assistant to make `clientFolder` writable for this user.
   bool StartGetRights(const LauncherSettings& settings, const std::string& clientFolder);
   // Retries the last start (the retry button of the failure message).

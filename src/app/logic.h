@@ -140,8 +140,10 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void ManifestWork();
   void StartInstall();
   void PlaceLauncherAndRelease();
-  // After an update check: the shortcuts of added and removed programs.
-  void RefreshShortcuts(const std::vector<IconRecord>& records);
+  // After an update check: the shortcuts of added and removed programs;
+  // false when the run goes on once the assistant answered.
+  bool RefreshShortcuts(const std::vector<IconRecord>& records);
+  std::vector<IconRecord> refreshedIcons;  // sent to the assistant for the refresh
   // The external-application list from the manifest (none in fast mode),
   // without the programs an earlier installation already has.
   void BuildExternalApplications();

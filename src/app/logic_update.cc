@@ -120,9 +120,9 @@ void CLogic::ManifestWork() {
   if (runMode == rmUpdate) fileChecker->LoadOldAppList();
   BuildExternalApplications();
   if (runMode == rmUpdate) {
-    RefreshShortcuts(fileChecker->BuildShortcutRecords());
-    // An update goes straight on to the check of the files.
-    NextFromShortcutPage();
+    // An update goes straight on to the check of the files, once the
+    // shortcuts are refreshed.
+    if (RefreshShortcuts(fileChecker->BuildShortcutRecords())) NextFromShortcutPage();
     return;
   }
   if (settings.singlePageMode && runMode != rmSetLongName) {
@@ -174,18 +174,20 @@ void CLogic::RunExternalApplications() {
   Log("---------------------------------");
 }
 
-// The shortcuts of the client's programs follow the manifest's internal
-// applications. A portable folder refreshes its own; a standard one needs
-// the elevated assistant for the machine-wide ones, which this build does
-// not have yet, so they stay as they are.
-void CLogic::RefreshShortcuts(const std::vector<IconRecord>& records) {
-  if (records.empty()) return;
-  if (!portable) {
-    Log("Shortcut refresh needs the assistant, skipped");
-    return;
-  }
+// After an update check: the shortcuts of added and removed programs. A
+// portable folder refreshes the user's own at once (true: go on); a
+// standard one asks the assistant for the machine-wide ones, and the run
+// goes on when it answers (false).
+bool CLogic::RefreshShortcuts(const std::vector<IconRecord>& records) {
+  if (records.empty()) return true;
   InstallDirectoryList installs(settings.regPath);
-  UpdateDesktopShortcuts(clientFolder, settings.fullName, records, true, installs, log);
+  if (portable) {
+    UpdateDesktopShortcuts(clientFolder, settings.fullName, records, true, installs, log);
+    return true;
+  }
+  refreshedIcons = records;
+  InstallService().StartIconUpdate(settings, clientFolder, records);
+  return false;
 }
 
 // The installation of the client folder.
@@ -234,6 +236,13 @@ CInstallService& CLogic::InstallService() {
       }
     };
     steps.uninstallFinished = [this](bool success) { OnUninstallFinished(success); };
+    steps.iconsUpdated = [this](bool updated) {
+      if (updated) {
+        InstallDirectoryList installs(settings.regPath);
+        UpdateDesktopShortcuts(clientFolder, settings.fullName, refreshedIcons, false, installs, log);
+      }
+      NextFromShortcutPage();
+    };
     steps.showMessage = [this](const MessagePage& page) { ShowMessagePage(page); };
     steps.progress = [this](int percent) { SetProgressBar(percent); };
     steps.done = [this](int32_t command) {

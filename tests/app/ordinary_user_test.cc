@@ -1,7 +1,8 @@
 // The launcher as players run it: as an ordinary user (uid 65534 through
 // setpriv), with an elevation command that gives root only to what it
 // starts (a setuid stand-in for the desktop's command). A standard install
-// asks for it once; the update that follows runs without it. With no
+// asks for it; an update runs without it unless the machine-wide shortcuts
+// change. With no
 // elevation at all a portable install lands in the user's own games folder.
 // Needs root to set the scene; skipped otherwise.
 #include <gtest/gtest.h>
@@ -88,6 +89,15 @@ class OrdinaryUserTest : public ::testing::Test {
     return testing_support::RunToEnd(argv);
   }
 
+  // True when a file below `folder` holds `text`.
+  static bool AnyFileBelowNames(const fs::path& folder, const std::string& text) {
+    std::error_code error;
+    for (const auto& entry : fs::recursive_directory_iterator(folder, error)) {
+      if (entry.is_regular_file() && ReadFileBytes(entry.path()).find(text) != std::string::npos) return true;
+    }
+    return false;
+  }
+
   testing_support::PlatformSandbox m_sandbox;
   std::vector<std::pair<std::string, std::optional<std::string>>> m_saved;
   fs::path m_root;
@@ -98,7 +108,7 @@ class OrdinaryUserTest : public ::testing::Test {
   std::unique_ptr<testing_support::LocalServer> m_server;
 };
 
-TEST_F(OrdinaryUserTest, AStandardInstallAsksForRootOnceAndItsUpdatesRunWithout) {
+TEST_F(OrdinaryUserTest, AStandardInstallAsksForRootAndItsUpdatesOnlyWhenShortcutsChange) {
   Set("LAUNCHER_ELEVATE", m_elevate.string());
   EXPECT_EQ(RunAsPlayer(m_launcher, {"/auto"}), 0) << NewestLog(m_launcher.parent_path());
   const std::string installLog = NewestLog(m_launcher.parent_path());
@@ -122,6 +132,23 @@ TEST_F(OrdinaryUserTest, AStandardInstallAsksForRootOnceAndItsUpdatesRunWithout)
   EXPECT_NE(updateLog.find("rmUpdate"), std::string::npos) << updateLog;
   EXPECT_EQ(updateLog.find("LauncherAssistant"), std::string::npos) << updateLog;
   EXPECT_EQ(ReadFileBytes(client / "Data" / "World.txt"), ReadFileBytes(v2 / "Data" / "World.txt")) << updateLog;
+
+  // Version 3 adds a map editor: its machine-wide shortcuts need the
+  // assistant again, the player's desktop one follows.
+  const fs::path v3 = testing_support::MakeGameBuild(m_root, "v3", "two");
+  fs::create_directories(v3 / "Tools");
+  fs::copy_file(v3 / "SkywardTides.exe", v3 / "Tools" / "MapEditor.exe");
+  ASSERT_TRUE(testing_support::PublishGameBuild(
+      m_root, v3, {"--int", "tools.pkg=Tools", "--info", "tools.pkg|en|Map Editor|Tools\\MapEditor.exe"}));
+  ASSERT_TRUE(m_server->Reset());
+  Set("LAUNCHER_ELEVATE", m_elevate.string());
+  Set("LC_ALL", "en_US.UTF-8");  // the program's name is given in English
+  EXPECT_EQ(RunAsPlayer(client / "Launcher.exe", {}), 0) << NewestLog(client);
+  const std::string iconLog = NewestLog(client);
+  EXPECT_NE(iconLog.find("::eLauncherCmd_IconUpdate .. OK"), std::string::npos) << iconLog;
+  EXPECT_EQ(ReadFileBytes(client / "Tools" / "MapEditor.exe"), ReadFileBytes(v3 / "Tools" / "MapEditor.exe"));
+  EXPECT_TRUE(AnyFileBelowNames(m_sandbox.CommonApplicationsFolder(), "MapEditor.exe")) << iconLog;
+  EXPECT_TRUE(AnyFileBelowNames(m_sandbox.DesktopFolder(), "MapEditor.exe")) << iconLog;
 }
 
 TEST_F(OrdinaryUserTest, WithoutElevationAPortableInstallLandsInTheUsersGamesFolder) {
