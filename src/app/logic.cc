@@ -203,6 +203,8 @@ void CLogic::DecideRunMode() {
 }
 
 bool CLogic::run() {
+  if (runByClient && runByClientCritical && !WaitForClientsToClose()) return true;
+  if (BringRunningClientToFront()) return true;
   const std::string title = TaskbarCaption(themeDocument.RootElement());
   Log("Set dialog title: ", false);
   Log(title);
@@ -211,6 +213,7 @@ bool CLogic::run() {
   PrepareDestinationFolder();
   if (windowTexts) windowTexts->InitTextControls();
   ShowProgressPage(runMode == rmSetLongName ? eProgressKind_SetLongName : eProgressKind_Start);
+  if (runMode != rmInstall) ClientLauncher().SetApplicationIdentity(clientFolder);
   if (!CheckRightsBeforeStart()) {
     RunMessageLoop();
     return true;
@@ -356,6 +359,9 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
       return 0;
     case eWindowsMessage_DownloadTask:
       downloadService.OnDownloadTask(wParam, lParam);
+      return 0;
+    case eWindowsMessage_ClientFailed:
+      OnClientFailed();
       return 0;
     case eWindowsMessage_UninstallProgress:
       SetProgressBar(static_cast<double>(lParam));

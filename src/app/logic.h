@@ -169,6 +169,15 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void ShowUninstallProgress();
   void OnUninstallResult(int64_t error);
   void OnUninstallFinished(bool success);
+  // The game client (logic_client.cc): the launcher that starts and finds
+  // it; a critical run by the client waits for the running clients of the
+  // launcher's folder (false: they did not end); a running client's window
+  // is brought to the front instead of a new run (true); a client that
+  // could not be started shows string 23.
+  CClientLauncher& ClientLauncher();
+  bool WaitForClientsToClose();
+  bool BringRunningClientToFront();
+  void OnClientFailed();
   // Launch (12394): the client starts from the client folder.
   void Launch();
   // The client folder for the run: the chosen one, else the default.

@@ -269,6 +269,7 @@ void CLogic::PlaceLauncherAndRelease() {
     ShowMessagePage({.text = GetString(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
     return;
   }
+  if (runMode == rmInstall) ClientLauncher().SetApplicationIdentity(clientFolder);
   if (placed.outcome == PlaceLauncherOutcome::kCopyFailed) {
     Log("Launcher copy failed, error " + std::to_string(placed.systemError));
   }
@@ -436,15 +437,8 @@ void CLogic::processAfterDownload() {
 
 void CLogic::Launch() {
   ShowProgressPage(eProgressKind_Launching);
-  if (!clientLauncher) {
-    clientLauncher = std::make_unique<CClientLauncher>(settings, mainWindow, log);
-    clientLauncher->debugMode = debugMode;
-    clientLauncher->saveClientUpdateData = [this] {
-      if (selector.IsInitialized()) selector.Save(false);
-    };
-  }
   platform::SetCurrentDirectory(clientFolder);
-  clientLauncher->RunClient(clientFolder, selector.Runtime().selectedURL);
+  ClientLauncher().RunClient(clientFolder, selector.Runtime().selectedURL);
   // A client that was already running has been brought to the front, and
   // one that could not be started leaves nothing to wait for.
   if (!clientLauncher->runThreadStarted) Quit();

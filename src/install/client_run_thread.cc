@@ -1,8 +1,19 @@
 #include "install/client_run_thread.h"
 
+#include <algorithm>
+#include <optional>
+
 #include "base/user_messages.h"
+#include "platform/local_time.h"
 #include "platform/message_loop.h"
 #include "platform/process.h"
+
+namespace {
+
+// How often the wait for the start looks at the started process.
+constexpr uint32_t kSliceMs = 200;
+
+}  // namespace
 
 CClientRunThread::CClientRunThread(ClientRunRequest request)
     : CWorkerThread("ClientRun"), m_request(std::move(request)) {}
@@ -48,15 +59,33 @@ void CClientRunThread::RunBody() {
     platform::ScopedLock lock(m_lock);
     m_processId = processId;
   }
-  switch (startEvent->Wait(m_request.startTimeoutMs)) {
-    case platform::NamedEvent::WaitResult::kSet:
-      platform::PostMessage(m_request.mainWindow, eWindowsMessage_Exit, kExitRunThread, 0);
-      return;
-    case platform::NamedEvent::WaitResult::kInterrupted:
-      return;
-    case platform::NamedEvent::WaitResult::kTimedOut:
-      platform::TerminateProcess(processId, m_request.terminateGraceMs);
-      fail();
-      return;
+  // Waited on in slices: a client that crashes (or fails) before it
+  // reports its start is not waited for to the end. One that ends well may
+  // have handed over to another process, which reports for it.
+  const uint64_t deadline = platform::TickCountMs() + m_request.startTimeoutMs;
+  bool ended = false;
+  for (;;) {
+    const uint64_t now = platform::TickCountMs();
+    const uint32_t slice = static_cast<uint32_t>(std::min<uint64_t>(kSliceMs, deadline > now ? deadline - now : 0));
+    switch (startEvent->Wait(slice)) {
+      case platform::NamedEvent::WaitResult::kSet:
+        platform::PostMessage(m_request.mainWindow, eWindowsMessage_Exit, kExitRunThread, 0);
+        return;
+      case platform::NamedEvent::WaitResult::kInterrupted:
+        return;
+      case platform::NamedEvent::WaitResult::kTimedOut:
+        break;
+    }
+    if (!ended) {
+      const std::optional<int> code = platform::WaitForProcess(processId, 0);
+      if (code && *code != 0) {
+        fail();
+        return;
+      }
+      ended = code.has_value();
+    }
+    if (platform::TickCountMs() >= deadline) break;
   }
+  if (!ended) platform::TerminateProcess(processId, m_request.terminateGraceMs);
+  fail();
 }

@@ -7,7 +7,10 @@
 // the time-out (120 s) for the event. Set in time: post
 // eWindowsMessage_Exit with reason kExitRunThread to the main window. Not
 // set: end the started process, then post eWindowsMessage_ClientFailed. A
-// client that cannot be started posts eWindowsMessage_ClientFailed at once.
+// client that cannot be started, or that ends with a failure (an exit code
+// other than 0, or a signal) before the event is set, posts
+// eWindowsMessage_ClientFailed at once; one that ends with 0 may have
+// handed over to a process that sets the event, so the wait goes on.
 //
 // Only the started process is ended after a time-out, not every process of
 // the client's executable: with several clients allowed, the others run on.

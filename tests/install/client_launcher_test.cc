@@ -288,6 +288,36 @@ TEST_F(ClientLauncherTest, AClientThatCannotStartFailsAtOnce) {
   EXPECT_EQ(launcher.LastRunThread()->ClientProcessId(), 0);
 }
 
+// A client that ends before it reports its start: with a failure it is
+// given up at once; ending well may mean it handed over to another
+// process, which still has the time-out to report.
+TEST_F(ClientLauncherTest, AClientThatFailsBeforeItsStartIsGivenUpAtOnce) {
+  struct Case {
+    const char* script;
+    bool failsAtOnce;
+  };
+  for (const Case& c : {Case{"exit 3", true}, Case{"kill -SEGV $$", true}, Case{"exit 0", false}}) {
+    SCOPED_TRACE(c.script);
+    testing_support::WriteFileBytes(fs::path(m_folder) / "Quick.exe", std::string("#!/bin/sh\n") + c.script + "\n");
+    fs::permissions(fs::path(m_folder) / "Quick.exe", fs::perms::owner_all);
+    m_settings.clientProcess = "Quick.exe";
+    m_settings.clientCommandLine = "Quick.exe";
+    m_received.clear();
+    m_launcher.reset();
+    CClientLauncher& launcher = Launcher();
+    launcher.startTimeoutMs = c.failsAtOnce ? 60000 : 1500;
+    const uint64_t start = platform::TickCountMs();
+    launcher.RunClient(m_folder, "https://127.0.0.1:8443");
+    ASSERT_TRUE(WaitForMessage(eWindowsMessage_ClientFailed, 20000).has_value());
+    const uint64_t waited = platform::TickCountMs() - start;
+    if (c.failsAtOnce) {
+      EXPECT_LT(waited, 20000u);
+    } else {
+      EXPECT_GE(waited, 1500u);
+    }
+  }
+}
+
 TEST_F(ClientLauncherTest, StoppingTheRunThreadsLeavesTheClientRunningAndPostsNothing) {
   m_settings.clientCommandLine = "SkywardTides.exe --no-signal --timeout-ms 60000";
   CClientLauncher& launcher = Launcher();
