@@ -30,6 +30,7 @@
 #include "net/downloader_notify.h"
 #include "servers/server_failover.h"
 #include "platform/message.h"
+#include "platform/exclusive_lock.h"
 #include "platform/named_mutex.h"
 #include "servers/url_selector.h"
 #include "update/app_list.h"
@@ -208,8 +209,19 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void ShowNetworkError(const std::string& errorText, int32_t purpose) override;
   void CancelForNoServer() override;
 
-  // The main window's timers (the failover's retries).
+  // The main window's timers (the failover's retries, the folder lock's).
   void OnTimer(uint32_t id);
+
+  // One writer per client folder (logic_folder_lock.cc): `next` runs once
+  // this launcher holds the client folder's lock; while another launcher
+  // holds it the run waits on "Please wait..." and tries again.
+  void WithClientFolderLock(std::function<void()> next);
+  bool TryClientFolderLock();
+  void OnFolderLockTimer();
+  static constexpr uint32_t kFolderLockTimerId = 2230;
+  std::unique_ptr<platform::ExclusiveLock> folderLock;
+  bool folderLockSettled = false;  // held, or nothing to coordinate with
+  std::function<void()> afterFolderLock;
 
   // The skinned window from the theme: DPI factor, fonts, profiles, forms
   // and the window; false when any of them fails or the theme has no

@@ -99,6 +99,10 @@ void CLogic::StopNetwork() {
 
 void CLogic::OnTimer(uint32_t id) {
   if (closing) return;
+  if (id == kFolderLockTimerId) {
+    OnFolderLockTimer();
+    return;
+  }
   if (failover) failover->OnTimer(id);
 }
 

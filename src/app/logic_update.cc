@@ -49,7 +49,14 @@ void CLogic::OnManifestArchive() {
   Log(text);
   Log("--- end Update.xml ---");
   manifestText = std::move(text);
-  StartChecker();
+  // An install takes the lock of the folder it installs into once it is
+  // chosen; other runs check their folder only while no other launcher
+  // writes into it.
+  if (runMode == rmInstall) {
+    StartChecker();
+  } else {
+    WithClientFolderLock([this] { StartChecker(); });
+  }
 }
 
 bool CLogic::StartChecker() {
@@ -194,6 +201,10 @@ bool CLogic::RefreshShortcuts(const std::vector<IconRecord>& records) {
 
 void CLogic::StartInstall() {
   if (clientFolder.empty()) PrepareDestinationFolder();
+  if (!folderLockSettled && !clientFolder.empty()) {
+    WithClientFolderLock([this] { StartInstall(); });
+    return;
+  }
   if (clientFolder.empty()) {
     ShowMessagePage({.text = GetString(93), .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
     return;
