@@ -17,6 +17,7 @@
 #include "platform/process.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
+#include "support/published_game.h"
 #include "support/run_process.h"
 
 namespace {
@@ -26,9 +27,8 @@ using testing_support::ReadFileBytes;
 using testing_support::RunProcess;
 using testing_support::WriteFileBytes;
 
-const char kUpdatePath[] = "/skyward-tides/updates/";
+const char* const kUpdatePath = testing_support::kGameUpdatePath;
 
-fs::path BuiltTool(const char* name) { return fs::path(LAUNCHER_EXE_PATH).parent_path() / name; }
 fs::path SampleGame() { return fs::path(LAUNCHER_SERVER_PATH).parent_path() / "sample_game"; }
 
 class UpdateRoadTest : public ::testing::Test {
@@ -47,36 +47,18 @@ class UpdateRoadTest : public ::testing::Test {
   // A build of the game: the sample game under the client's name, a data
   // file in a mixed-case folder.
   fs::path MakeBuild(const std::string& name, const std::string& season) {
-    const fs::path build = m_root / name;
-    fs::create_directories(build / "Data");
-    fs::copy_file(SampleGame(), build / "SkywardTides.exe");
-    std::string world;
-    for (int i = 0; i < 40000; ++i) world += "tile " + std::to_string(i) + " of season " + season + "\n";
-    WriteFileBytes(build / "Data" / "World.txt", world);
-    return build;
+    return testing_support::MakeGameBuild(m_root, name, season);
   }
 
   void Publish(const fs::path& build, const std::vector<std::string>& extra = {}) {
-    fs::remove_all(m_root / "content");
-    std::vector<std::string> argv = {BuiltTool("make_update").string(), "--client", build.string(), "--out",
-                                     (m_root / "content" / "skyward-tides" / "updates").string()};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    ASSERT_EQ(RunProcess(argv), 0);
+    ASSERT_TRUE(testing_support::PublishGameBuild(m_root, build, extra));
   }
 
   // Runs `launcher` in its folder until it ends (at most 60 s).
   int RunLauncher(const fs::path& launcher, const std::vector<std::string>& args) {
     std::vector<std::string> argv = {launcher.string()};
     argv.insert(argv.end(), args.begin(), args.end());
-    const int pid = platform::StartProcess(argv, launcher.parent_path().string());
-    EXPECT_NE(pid, 0);
-    std::optional<int> code = platform::WaitForProcess(pid, 60000);
-    if (!code) {
-      platform::TerminateProcess(pid, 5000);
-      code = platform::WaitForProcess(pid, 5000);
-      ADD_FAILURE() << "the launcher did not end by itself";
-    }
-    return code.value_or(-1);
+    return testing_support::RunToEnd(argv);
   }
 
   // A copy of the built launcher, stamped with `server` and the update
@@ -85,25 +67,10 @@ class UpdateRoadTest : public ::testing::Test {
   fs::path BrandedLauncher(testing_support::LocalServer& server) { return BrandedLauncher({server.BaseUrl()}); }
   fs::path BrandedLauncher(const std::vector<std::string>& serverUrls) {
     const fs::path launcher = m_root / "download" / "Launcher.exe";
-    fs::create_directories(launcher.parent_path());
-    std::vector<std::string> argv = {LAUNCHER_STAMP_PATH, LAUNCHER_EXE_PATH, launcher.string(), "--update-path",
-                                     kUpdatePath};
-    for (const std::string& url : serverUrls) {
-      argv.push_back("--server-url");
-      argv.push_back(url);
-    }
-    return RunProcess(argv) == 0 ? launcher : fs::path();
+    return testing_support::BrandLauncher(launcher, serverUrls) ? launcher : fs::path();
   }
 
-  static std::string NewestLog(const fs::path& folder) {
-    fs::path newest;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-      if (entry.path().extension() == ".log" && (newest.empty() || entry.path().filename() > newest.filename())) {
-        newest = entry.path();
-      }
-    }
-    return newest.empty() ? std::string() : ReadFileBytes(newest);
-  }
+  static std::string NewestLog(const fs::path& folder) { return testing_support::NewestLog(folder); }
 
   static std::vector<std::string> Paths(testing_support::LocalServer& server) {
     std::vector<std::string> paths;
