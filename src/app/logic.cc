@@ -218,6 +218,14 @@ bool CLogic::run() {
     RunMessageLoop();
     return true;
   }
+  if (runMode == rmSetLongName) StartLongNameChange();
+  if (runMode != rmDownload && runMode != rmSetLongName) {
+    ConfigureLauncherReplacement();
+    if (!launcherReplacement.replaceLoader()) {
+      RunMessageLoop();
+      return true;
+    }
+  }
   if (runMode == rmUninstaller) {
     StartUninstallRun();
   } else {

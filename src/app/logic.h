@@ -19,6 +19,7 @@
 #include "app/decide_run_mode.h"
 #include "app/download_service.h"
 #include "app/install_service.h"
+#include "app/launcher_replacement.h"
 #include "app/message_page.h"
 #include "app/pages.h"
 #include "app/wizard_pages.h"
@@ -55,7 +56,7 @@ struct TextPart;
 
 class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPackageDownloadsHost,
                public IDownloadServiceHost,
-               public IWizardPagesHost {
+               public IWizardPagesHost, public ILauncherReplacementHost {
  public:
   // Loads the launcher configuration and the theme document into the
   // controller (settings, configDocument, themeDocument); false on failure.
@@ -94,7 +95,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   std::string ManifestRequestPath() const;
   bool RequestManifest();
   // The pages (CWizardPages), as the rest of the controller calls them.
-  void ShowMessagePage(const MessagePage& page) { pages.ShowMessagePage(page); }
+  void ShowMessagePage(const MessagePage& page) override { pages.ShowMessagePage(page); }
   void ShowProgressPage(eProgressKind kind) { pages.ShowProgressPage(kind); }
   void ShowPage(ePage page, int32_t frame = -1) { pages.ShowPage(page, frame); }
   // The single install page, ready for the user (folder, options, Install).
@@ -179,6 +180,11 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   bool WaitForClientsToClose();
   bool BringRunningClientToFront();
   void OnClientFailed();
+  // The post-update actions ("changes.dat"); true when this launcher must
+  // end for the long-name run.
+  bool RunPostUpdateActions();
+  // The start step of a "/setlongname" run.
+  void StartLongNameChange();
   // Launch (12394): the client starts from the client folder.
   void Launch();
   // The client folder for the run: the chosen one, else the default.
@@ -195,6 +201,12 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void UnexpectedPackageAnswer(const std::string& packageName) override;
   void ShowDownloadAttempt(int32_t attempt) override;
   void ShowCorruptPackage() override;
+  void LauncherFileReceived(const DownloadTask& task, const std::string& tempPath) override;
+
+  // ILauncherReplacementHost (the rest is shared with the hosts above).
+  void ShowReplacingProgress() override;
+  // The self-replacement's settings from this run's state.
+  void ConfigureLauncherReplacement();
 
   // IDownloadServiceHost.
   bool Leaving() override { return quitRequested; }
@@ -312,6 +324,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   bool portableRequested = false;  // "/portable": a portable install without asking
   std::unique_ptr<CClientLauncher> clientLauncher;
   std::unique_ptr<CInstallService> installService;  // the elevated assistant's runs
+  CLauncherReplacement launcherReplacement{*this, packageDownloads};
   CInstallService& InstallService();
   void ContactServers();  // the network start of a run that needs the servers
 

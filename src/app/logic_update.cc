@@ -7,8 +7,11 @@
 #include <set>
 
 #include "base/log_impl.h"
+#include "base/marker_record.h"
 #include "base/command_line.h"
 #include "app/logic.h"
+#include "app/apply_actions.h"
+#include "app/long_name_run.h"
 #include "base/user_messages.h"
 #include "config/launcher_config.h"
 #include "config/launcher_lang_table.h"
@@ -93,9 +96,17 @@ void CLogic::OnCheckResult(uint64_t withData, int64_t kind) {
       ManifestWork();
       return;
     case CCheckerThread::kCheckNewLauncher:
+      // Only the new launcher is fetched now; the files follow in its run.
+      Log("Finish check thread .. OK, only launcher update");
+      if (withData == 0 || !launcherReplacement.ReadLauncherInfo(fileChecker->NewModel().launcher)) {
+        ShowMessagePage({.text = GetString(21), .errorIcon = true});
+        return;
+      }
+      launcherReplacement.SetModificationChanged(fileChecker->ModificationChanged());
+      processStartDownload();
+      return;
     case CCheckerThread::kCheckDone:
-      Log(kind == CCheckerThread::kCheckDone ? "Finish check thread .. OK"
-                                             : "Finish check thread .. OK, only launcher update");
+      Log("Finish check thread .. OK");
       if (withData == 0) {
         ShowMessagePage({.text = GetString(21), .errorIcon = true});
         return;
@@ -317,7 +328,19 @@ bool CLogic::processStartDownload() {
   packageDownloads.log = log;
   packageDownloads.Configure({clientFolder, settings.updatePath, settings.progressFromZero});
   bool queued = false;
-  if (runMode == rmInstall || runMode == rmUpdate || runMode == rmDownload) queued = BuildDownloadList();
+  if (runMode == rmInstall || runMode == rmUpdate || runMode == rmDownload) {
+    if (launcherReplacement.LauncherInfoRead()) {
+      ConfigureLauncherReplacement();
+      queued = launcherReplacement.QueueLauncherDownload();
+      if (!queued && packageDownloads.Pending().empty()) {
+        // An announced launcher that cannot be fetched never counts as done.
+        ShowMessagePage({.text = GetString(21), .errorIcon = true});
+        return false;
+      }
+    } else {
+      queued = BuildDownloadList();
+    }
+  }
   if (packageDownloads.Pending().empty() && !queued) {
     processAfterDownload();
     return true;
@@ -391,6 +414,21 @@ void CLogic::filePartReceived(const DownloadPart& part, bool endedEarly) {
 
 void CLogic::fileReceived() { packageDownloads.fileReceived(); }
 
+// Self-replacement.
+
+void CLogic::ConfigureLauncherReplacement() {
+  launcherReplacement.log = log;
+  launcherReplacement.Configure({clientFolder, launcherPath, fastUpdate, autoInstall});
+  launcherReplacement.campaign = {ReadMarker("LANGUAGE", 134), ReadMarker("AFFILIATE_ID", 135),
+                                  ReadMarker("REFERRER_ID", 136), ReadMarker("PROMOCODE", 137)};
+}
+
+void CLogic::LauncherFileReceived(const DownloadTask& task, const std::string& tempPath) {
+  launcherReplacement.LauncherFileReceived(task, tempPath);
+}
+
+void CLogic::ShowReplacingProgress() { ShowProgressPage(eProgressKind_Uninstall); }
+
 void CLogic::updateProgress(uint64_t bytes, bool streaming) { packageDownloads.updateProgress(bytes, streaming); }
 
 // After the download.
@@ -402,6 +440,12 @@ void CLogic::OnUnpackResult(int64_t result) {
     // Kilobyte rounding leaves the last figure short of the whole.
     packageDownloads.SetComplete();
     SetProgressBar(packageDownloads.ProgressPercent());
+    if (launcherReplacement.LaunchAfterUnpack()) {
+      // The new launcher is in place as "Launcher.tmp.exe": Launch hands over.
+      if (runByClient && !runByClientCritical) return;
+      OnBtnClicked(ui::ctlLaunch);
+      return;
+    }
     processAfterDownload();
     return;
   }
@@ -432,7 +476,12 @@ void CLogic::processAfterDownload() {
     downloadService.OnTaskComplete();
     return;
   }
+  platform::RemoveFile(platform::JoinPath(clientFolder, "silent.dat"));
   if (SaveManifestCopy(clientFolder, manifestText)) Log("Save update.xml");
+  if (RunPostUpdateActions()) {
+    Quit();
+    return;
+  }
   if (fastUpdate) {
     Log("Fast update finished .. OK");
     Quit();
@@ -446,8 +495,53 @@ void CLogic::processAfterDownload() {
   ShowPage(ePage_Finish);
 }
 
+bool CLogic::RunPostUpdateActions() {
+  ApplyActionsRequest request;
+  request.configRoot = configDocument.RootElement();
+  request.clientFolder = clientFolder;
+  request.clientProcess = settings.clientProcess;
+  request.runningPath = launcherPath;
+  request.portable = portable;
+  request.installMode = runMode == rmInstall;
+  request.log = log;
+  CCheckerThread* fileChecker = FileChecker();
+  const ManifestFileMap* files = fileChecker ? &fileChecker->NewModel().files : nullptr;
+  request.listed = [files](const std::string& key) { return files && files->count(key) > 0; };
+  return ApplyActions(request);
+}
+
+void CLogic::StartLongNameChange() {
+  Log("Process SetLongName Started", false);
+  LongNameFinish finish;
+  finish.oldFolder = clientFolder;
+  finish.arguments = ParseLongNameArgument(commandArgument);
+  finish.portable = portable;
+  finish.fullName = settings.fullName;
+  finish.iconName = settings.iconName;
+  finish.regPath = settings.regPath;
+  if (!portable) {
+    // A standard installation is moved and registered again by the
+    // elevated assistant, which this build cannot ask for that yet.
+    LogEmptyLine();
+    ShowMessagePage({.text = GetString(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});
+    return;
+  }
+  LogEmptyLine();
+  if (MoveClientFolder(clientFolder, finish.arguments.newFolder, log) != 0) {
+    ShowMessagePage({.text = GetString(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});
+    return;
+  }
+  FinishLongNameChange(finish, log);
+  Quit();
+}
+
 void CLogic::Launch() {
   ShowProgressPage(eProgressKind_Launching);
+  if (launcherReplacement.LaunchAfterUnpack()) {
+    ConfigureLauncherReplacement();
+    launcherReplacement.StartLauncher(CLauncherReplacement::kTemporaryName);
+    return;
+  }
   platform::SetCurrentDirectory(clientFolder);
   ClientLauncher().RunClient(clientFolder, selector.Runtime().selectedURL);
   // A client that was already running has been brought to the front, and

@@ -66,7 +66,7 @@ bool CCheckerThread::Start() {
   m_neededPackages.clear();
   m_crcCache.clear();
   m_protected.clear();
-  m_newLauncher = m_launcherChecked = m_fastCheckPassed = false;
+  m_newLauncher = m_launcherChecked = m_fastCheckPassed = m_modificationChanged = false;
   return start();
 }
 
@@ -263,6 +263,8 @@ bool CCheckerThread::CompareFiles(ClientPathResolver& resolver) {
 }
 
 bool CCheckerThread::FastCheck(ClientPathResolver& resolver) {
+  if (m_previousUsable && !m_previousModel.files.empty() && m_previousModel.modification != m_newModel.modification)
+    m_modificationChanged = true;
   if (!m_previousUsable || m_previousModel.files.empty() || m_previousModel.modification != m_newModel.modification ||
       !VersionsAgree(m_previousModel.clientVersion, m_newModel.clientVersion))
     return false;

@@ -103,6 +103,8 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   std::vector<std::string> NeededPackages() const;
   bool NewLauncher() const { return m_newLauncher; }
   bool FastCheckPassed() const { return m_fastCheckPassed; }
+  // A fast check of this run found the manifest's modification changed.
+  bool ModificationChanged() const { return m_modificationChanged; }
   bool Finished();
   std::string RunBlocker();
 
@@ -164,4 +166,5 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   bool m_newLauncher = false;
   bool m_launcherChecked = false;
   bool m_fastCheckPassed = false;
+  bool m_modificationChanged = false;
 };

@@ -13,6 +13,7 @@ struct DownloadTask {
   uint32_t crc = 0;
   int64_t size = 0;
   std::string url;        // absolute URL with its query; empty: the update path and the name
+  std::string version;    // the launcher's task only: its version, part of the temporary file's name
   int64_t firstByte = 0;  // bytes already present in the temporary file
   int64_t length = 0;     // bytes still to fetch
   int32_t parts = 0;      // parts received in this run

@@ -43,6 +43,12 @@ CPackageStore* CPackageDownloads::Store() {
 }
 
 std::string CPackageDownloads::TempPathOf(const DownloadTask& task) const {
+  if (!IsPackageTaskName(task.name)) {
+    std::string path;
+    return LauncherTempPath(m_settings.clientFolder, task.version, static_cast<uint64_t>(task.size), path)
+               ? path
+               : std::string();
+  }
   return PackageTempPath(m_settings.clientFolder, task.crc, static_cast<uint64_t>(task.size));
 }
 
@@ -156,6 +162,10 @@ void CPackageDownloads::fileReceived() {
   m_queue.erase(m_queue.begin());
   CPackageStore& store = *Store();
   const std::string tempPath = TempPathOf(task);
+  if (!IsPackageTaskName(task.name)) {
+    m_host.LauncherFileReceived(task, tempPath);
+    return;
+  }
   store.MarkComplete(tempPath);
   uint64_t present = 0;
   uint32_t crc = 0;

@@ -58,6 +58,9 @@ class IPackageDownloadsHost {
   virtual void ShowDownloadAttempt(int32_t attempt) = 0;
   // A complete package did not match its size or CRC: the Retry page.
   virtual void ShowCorruptPackage() = 0;
+  // The launcher's own task ("Launcher.exe") is complete and already out of
+  // the list; its bytes are in `tempPath`. The host verifies it.
+  virtual void LauncherFileReceived(const DownloadTask& task, const std::string& tempPath) = 0;
 };
 
 class CPackageDownloads {
@@ -109,7 +112,9 @@ class CPackageDownloads {
   uint64_t DownloadBaseline() const { return m_downloadBaseline; }
   double ProgressPercent() const { return m_progressPercent; }
 
-  // The temporary file of `task` under the client folder.
+  // The temporary file of `task` under the client folder (for the
+  // launcher's task, named after its version; empty when that version
+  // cannot name a file).
   std::string TempPathOf(const DownloadTask& task) const;
 
  private:

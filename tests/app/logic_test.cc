@@ -61,6 +61,8 @@ TEST_F(LogicFixture, WorkerMessagesArriveInOrderAndAreIgnoredAfterQuit) {
   EXPECT_EQ(From(log, "Set dialog title").substr(0, From(log, "Set dialog title").find("\r\n--- Start Uninit")),
             "Set dialog title: " + caption + "\r\n"
             "Init text controls .. OK\r\n"
+            "replaceLoader()\r\n"
+            "Install Folder  " + logic->clientFolder + "\r\n"
             "Msg cycle - start\r\n"
             "Exit .. runThread\r\nExit .. runThread\r\nExit .. runThread\r\n"
             "Exit .. silentDownload\r\n"

@@ -174,4 +174,19 @@ TEST(LauncherChecksum, PublisherSumIsTheLaunchersOwn) {
 
   EXPECT_EQ(OwnCrcText(plain), std::to_string(publisherSum));
   EXPECT_EQ(OwnCrcText(stamped), std::to_string(publisherSum));
+
+  // What the publisher tool announces for either file is that same sum.
+  std::filesystem::create_directories(dir / "game");
+  testing_support::WriteFileBytes(dir / "game" / "Game.exe", "game");
+  for (const std::filesystem::path& launcher : {plain, stamped}) {
+    const std::filesystem::path out = dir / "published";
+    std::filesystem::remove_all(out);
+    ASSERT_EQ(testing_support::RunProcess({(std::filesystem::path(LAUNCHER_EXE_PATH).parent_path() / "make_update").string(),
+                                           "--client", (dir / "game").string(), "--out", out.string(), "--launcher",
+                                           launcher.string()}),
+              0);
+    const std::string manifest = testing_support::ReadFileBytes(out / "update.xml");
+    EXPECT_NE(manifest.find("launcherCRC=\"" + std::to_string(publisherSum) + "\""), std::string::npos)
+        << launcher << "\n" << manifest.substr(0, 400);
+  }
 }

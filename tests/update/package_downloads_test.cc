@@ -38,8 +38,12 @@ class RecordingHost : public IPackageDownloadsHost {
   void UnexpectedPackageAnswer(const std::string& packageName) override { unexpected.push_back(packageName); }
   void ShowDownloadAttempt(int32_t) override {}
   void ShowCorruptPackage() override { ++corruptPages; }
+  void LauncherFileReceived(const DownloadTask& task, const std::string& tempPath) override {
+    launchersReceived.push_back(task.name + "@" + tempPath);
+  }
 
   CUnpackerThread* unpacker = nullptr;
+  std::vector<std::string> launchersReceived;
   std::vector<std::string> requests;
   DownloadFigures last;
   int partsArrived = 0;
