@@ -136,7 +136,11 @@ void CCheckerThread::Work() {
     m_previousModel = UpdateManifest();
     m_fast = false;
   }
-  if (!m_newModel.Build(newManifest, context)) {
+  const bool built = m_newModel.Build(newManifest, context);
+  // The model holds what the run needs; the text of a manifest of many
+  // files is several MiB.
+  std::string().swap(newManifest);
+  if (!built) {
     Post(kCheckFailed, false);
     return;
   }
