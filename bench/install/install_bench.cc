@@ -22,10 +22,15 @@
 // file, and a difference fails the run. Everything lives in a temporary
 // folder that is deleted at the end (unless --keep).
 //
-//   install_bench [--size-mib 1024] [--split-mib 256] [--level <0-9>]
-//                 [--rounds 1] [--game-ms 200] [--timeout-s 1800]
+//   install_bench [--size-mib 1024] [--files 0] [--split-mib 256] [--level <0-9>]
+//                 [--rounds 3] [--game-ms 200] [--timeout-s 1800]
 //                 [--dir <parent>] [--keep]
-// Goals: launcher time within 1.2 x curl + bsdtar; launcher peak under 64 MiB.
+// Each round installs into fresh folders on both sides; the installed trees
+// are deleted only after the last round (ext4 is slower at creating files
+// right after a large tree was deleted, so no side may run just after the
+// other's tree went). Times are the median of the rounds.
+// Goals: launcher time at most 0.6 x curl + bsdtar at 1 GiB and 0.7 x at
+// 4 GiB; launcher peak under 64 MiB (also at 100,000 files).
 // Run by hand, never by the test command: at 1 GiB it moves several GiB
 // through the disk.
 #include <fcntl.h>
@@ -79,7 +84,8 @@ struct Options {
   uint64_t sizeMiB = 1024;
   uint64_t splitMiB = 256;
   int level = -1;  // -1: make_update's default
-  int rounds = 1;
+  int rounds = 3;
+  uint64_t files = 0;  // 0: as the sizes give (about 6,500 files a GiB)
   int gameMs = 200;
   int timeoutSeconds = 1800;
   fs::path parent;
@@ -269,7 +275,7 @@ std::string TextOfSize(uint64_t size, std::mt19937_64& random) {
 // About `total` bytes: 70 % in large files of PRNG bytes (about 1/16 of the
 // build each, at most 64 MiB), 30 % in small text files (512 B to 96 KiB,
 // 100 to a folder), and the sample game as the client executable.
-bool MakeBuild(const fs::path& root, uint64_t total, const fs::path& game, Build& build) {
+bool MakeBuild(const fs::path& root, uint64_t total, uint64_t fileCount, const fs::path& game, Build& build) {
   std::mt19937_64 random(20240611);
   FastRandom bytes(0x9e3779b97f4a7c15ull);
   std::error_code error;
@@ -301,8 +307,15 @@ bool MakeBuild(const fs::path& root, uint64_t total, const fs::path& game, Build
   }
 
   const uint64_t smallTotal = total - std::min(total, largeTotal + build.files.front().size);
-  for (uint64_t written = 0; written < smallTotal && !g_interrupted; ++build.small) {
-    const uint64_t size = std::min<uint64_t>(512 + random() % (96 << 10), smallTotal - written);
+  // With a file count the small files share their bytes evenly (sizes
+  // between half and one and a half of their mean).
+  const uint64_t smallCount = fileCount > build.files.size() ? fileCount - build.files.size() : 0;
+  const uint64_t smallMean = smallCount > 0 ? std::max<uint64_t>(smallTotal / smallCount, 2) : 0;
+  for (uint64_t written = 0; (smallCount > 0 ? static_cast<uint64_t>(build.small) < smallCount : written < smallTotal) &&
+                             !g_interrupted;
+       ++build.small) {
+    const uint64_t size = smallCount > 0 ? smallMean / 2 + random() % (smallMean + 1)
+                                         : std::min<uint64_t>(512 + random() % (96 << 10), smallTotal - written);
     char name[96];
     snprintf(name, sizeof name, "data/%s/set%03d/item%05d.txt", build.small % 3 == 0 ? "levels" : "scripts",
              build.small / 100, build.small);
@@ -386,7 +399,9 @@ std::vector<Package> PackagesOf(const fs::path& manifest) {
 
 struct Side {
   bool ok = false;
-  double seconds = 1e30;  // best round
+  double seconds = 1e30;  // median of the rounds (set at the end)
+  std::vector<double> rounds;
+  std::vector<double> partAs, partBs;
   double peakMiB = 0;     // highest of the rounds
   double hwmMiB = 0;
   // Launcher: time to the game's start. Peers: the curl and bsdtar parts.
@@ -500,10 +515,8 @@ bool RunLauncher(const fs::path& root, const fs::path& launcher, const Options& 
     ShowLogTail(NewestLog({copy.parent_path(), client}), 40);
     return false;
   }
-  if (run.seconds < side.seconds) {
-    side.seconds = run.seconds;
-    side.partA = toGame;
-  }
+  side.rounds.push_back(run.seconds);
+  side.partAs.push_back(toGame);
   side.peakMiB = std::max(side.peakMiB, run.peakMiB);
   side.hwmMiB = std::max(side.hwmMiB, run.hwmMiB);
   return true;
@@ -537,11 +550,9 @@ bool RunPeers(const fs::path& root, const std::string& baseUrl, const std::vecto
   }
   const double seconds = Since(start);
   if (!SameAsBuild(buildRoot, build, root / "tree", "curl + bsdtar")) return false;
-  if (seconds < side.seconds) {
-    side.seconds = seconds;
-    side.partA = curlSeconds;
-    side.partB = bsdtarSeconds;
-  }
+  side.rounds.push_back(seconds);
+  side.partAs.push_back(curlSeconds);
+  side.partBs.push_back(bsdtarSeconds);
   side.peakMiB = std::max(side.peakMiB, peak);
   return true;
 }
@@ -569,6 +580,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
     const char* value = argv[++i];
     if (option == "--size-mib") {
       options.sizeMiB = std::strtoull(value, nullptr, 10);
+    } else if (option == "--files") {
+      options.files = std::strtoull(value, nullptr, 10);
     } else if (option == "--split-mib") {
       options.splitMiB = std::strtoull(value, nullptr, 10);
     } else if (option == "--level") {
@@ -613,6 +626,13 @@ class Scratch {
   fs::path m_path;
 };
 
+double Median(std::vector<double> values) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const size_t middle = values.size() / 2;
+  return values.size() % 2 ? values[middle] : (values[middle - 1] + values[middle]) / 2;
+}
+
 // One line of the table; a negative figure leaves its column empty.
 void Row(const char* name, double seconds, double mib, double peakMiB) {
   printf("  %-34s %8.2f", name, seconds);
@@ -637,7 +657,7 @@ int Bench(const Options& options) {
   printf("scratch %s\n", work.c_str());
   Build build;
   const auto making = Clock::now();
-  if (!MakeBuild(work / "build", options.sizeMiB << 20, game, build)) {
+  if (!MakeBuild(work / "build", options.sizeMiB << 20, options.files, game, build)) {
     fprintf(stderr, "cannot write the build\n");
     return 1;
   }
@@ -713,8 +733,14 @@ int Bench(const Options& options) {
                                                            requests.end(),
                                                            [](const auto& request) { return !request.range.empty(); }));
       }
+    }
+  }
+  if (!options.keep) {
+    // Only now: no side ran right after a large tree was deleted.
+    for (int round = 0; round < options.rounds; ++round) {
       std::error_code error;
-      if (!options.keep) fs::remove_all(root, error);  // the next side starts with the same free page cache
+      fs::remove_all(work / ("launcher-" + std::to_string(round)), error);
+      fs::remove_all(work / ("peers-" + std::to_string(round)), error);
     }
   }
   if (g_interrupted) {
@@ -722,8 +748,13 @@ int Bench(const Options& options) {
     return 1;
   }
   ours.ok = peers.ok = true;
+  for (Side* side : {&ours, &peers}) {
+    side->seconds = Median(side->rounds);
+    side->partA = Median(side->partAs);
+    side->partB = Median(side->partBs);
+  }
 
-  printf("install of %.0f MiB (%zu files) from %zu packages (%.0f MiB), best of %d round(s)\n", buildMiB,
+  printf("install of %.0f MiB (%zu files) from %zu packages (%.0f MiB), median of %d round(s)\n", buildMiB,
          build.files.size(), packages.size(), packed / 1048576.0, options.rounds);
   printf("  %-34s %8s %10s %10s\n", "", "seconds", "MiB/s", "peak MiB");
   Row("launcher /auto /portable", ours.seconds, buildMiB, ours.peakMiB);
@@ -735,8 +766,9 @@ int Bench(const Options& options) {
   printf("\nratio launcher / (curl + bsdtar): %.2f (to the game's start: %.2f)\n", ratio, ours.partA / peers.seconds);
   printf("launcher: %zu requests to the server (%zu with a Range); own VmHWM %.1f MiB, wait4 peak %.1f MiB\n",
          launcherRequests, launcherRanges, ours.hwmMiB, ours.peakMiB);
-  printf("goals: time <= 1.20 x curl + bsdtar: %s; launcher peak < 64 MiB: %s\n", ratio <= 1.20 ? "met" : "NOT met",
-         ours.peakMiB < 64 ? "met" : "NOT met");
+  const double goal = buildMiB > 2048 ? 0.7 : 0.6;
+  printf("goals: time <= %.2f x curl + bsdtar: %s; launcher peak < 64 MiB: %s\n", goal,
+         ratio <= goal ? "met" : "NOT met", ours.peakMiB < 64 ? "met" : "NOT met");
   return 0;
 }
 
@@ -746,7 +778,7 @@ int main(int argc, char** argv) {
   Options options;
   if (!ParseOptions(argc, argv, options)) {
     fprintf(stderr,
-            "usage: install_bench [--size-mib 1024] [--split-mib 256] [--level <0-9>] [--rounds 1]\n"
+            "usage: install_bench [--size-mib 1024] [--files 0] [--split-mib 256] [--level <0-9>] [--rounds 3]\n"
             "                     [--game-ms 200] [--timeout-s 1800] [--dir <parent>] [--keep]\n");
     return 2;
   }

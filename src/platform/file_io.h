@@ -79,6 +79,10 @@ class OutputFile {
   bool Write(const void* data, size_t size);
   // Writes all bytes at `offset` (the position is not used).
   bool WriteAt(uint64_t offset, const void* data, size_t size);
+  // Gives a new, empty file the room for `size` bytes at once, so that the
+  // writes that follow need no further allocation. A file system that
+  // cannot allocate ahead is no failure: the writes allocate as they go.
+  void Reserve(uint64_t size);
   int LastError() const { return m_error; }
 
  private:

@@ -158,6 +158,13 @@ bool OutputFile::WriteAt(uint64_t offset, const void* data, size_t size) {
   return true;
 }
 
+void OutputFile::Reserve(uint64_t size) {
+  if (m_fd < 0 || size == 0) return;
+  // FALLOC_FL_KEEP_SIZE: the file's length still grows with the writes, so
+  // a file cut short by a crash never shows bytes that were not written.
+  fallocate(m_fd, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(size));
+}
+
 bool MappedFile::Open(const std::string& path) {
   Close();
   const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

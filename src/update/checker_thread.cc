@@ -16,7 +16,7 @@
 
 namespace {
 
-constexpr int kYieldEvery = 10;
+constexpr int kYieldEvery = 1024;
 
 // clientVersion values agree up to and including the second ".".
 bool VersionsAgree(const std::string& a, const std::string& b) {
@@ -64,7 +64,8 @@ bool CCheckerThread::Start() {
   }
   m_neededFiles.clear();
   m_neededPackages.clear();
-  m_crcCache.clear();
+  m_newCrcs.clear();
+  m_otherCrcs.clear();
   m_protected.clear();
   m_newLauncher = m_launcherChecked = m_fastCheckPassed = m_modificationChanged = false;
   return start();
@@ -135,7 +136,11 @@ void CCheckerThread::Work() {
     m_previousModel = UpdateManifest();
     m_fast = false;
   }
-  if (!m_newModel.Build(newManifest, context)) {
+  const bool built = m_newModel.Build(newManifest, context);
+  // The model holds what the run needs; the text of a manifest of many
+  // files is several MiB.
+  std::string().swap(newManifest);
+  if (!built) {
     Post(kCheckFailed, false);
     return;
   }
@@ -199,39 +204,78 @@ bool CCheckerThread::IsSelected(const ManifestFile& file) const {
   return false;
 }
 
-void CCheckerThread::ReadFiles(ClientPathResolver& resolver, const std::vector<std::string>& keys,
-                               const ManifestFileMap& sizes) {
-  std::vector<std::string> toRead;
+CCheckerThread::CachedCrc* CCheckerThread::FindCrc(const std::string& key) {
+  const size_t index = m_newModel.files.IndexOf(key);
+  if (index < m_newCrcs.size()) return m_newCrcs[index].state == CachedCrc::kUnread ? nullptr : &m_newCrcs[index];
+  const auto found = m_otherCrcs.find(key);
+  return found == m_otherCrcs.end() ? nullptr : &found->second;
+}
+
+CCheckerThread::CachedCrc& CCheckerThread::SlotFor(const std::string& key) {
+  if (m_newCrcs.size() != m_newModel.files.size()) m_newCrcs.resize(m_newModel.files.size());
+  const size_t index = m_newModel.files.IndexOf(key);
+  return index < m_newCrcs.size() ? m_newCrcs[index] : m_otherCrcs[key];
+}
+
+std::string CCheckerThread::FullPathOf(const std::string& key, const CachedCrc& cached) const {
+  return cached.fullPath.empty() ? platform::JoinPath(clientFolder, client_path::ToNative(key)) : cached.fullPath;
+}
+
+void CCheckerThread::ReadFiles(ClientPathResolver& resolver, const ManifestFileMap& files,
+                               const std::vector<uint32_t>& indices) {
+  // In batches, so that the full paths of a large manifest are never all
+  // held at once.
+  constexpr size_t kBatch = 4096;
+  std::vector<CachedCrc*> slots;
+  std::vector<std::string> keys;
   std::vector<std::string> paths;
   std::vector<uint64_t> expected;
-  for (const std::string& key : keys) {
-    if (m_crcCache.count(key)) continue;
-    std::string full;
-    if (resolver.Resolve(key, full) != ClientPathResolver::Status::kOk) {
-      // A link or a file in the way of a folder: not readable here.
-      m_crcCache[key] = CachedCrc{std::string(), FileCrcResult{false, 2, 0, 0}};
-      continue;
+  for (size_t at = 0; at < indices.size();) {
+    slots.clear();
+    keys.clear();
+    paths.clear();
+    expected.clear();
+    for (; at < indices.size() && paths.size() < kBatch; ++at) {
+      auto [key, file] = files.EntryAt(indices[at]);
+      CachedCrc& slot = SlotFor(key);
+      if (slot.state != CachedCrc::kUnread) continue;
+      std::string full;
+      if (resolver.Resolve(key, full) != ClientPathResolver::Status::kOk) {
+        // A link or a file in the way of a folder: not readable here.
+        slot.state = CachedCrc::kUnresolved;
+        slot.result = FileCrcResult{false, 2, 0, 0};
+        continue;
+      }
+      slots.push_back(&slot);
+      keys.push_back(std::move(key));
+      paths.push_back(std::move(full));
+      expected.push_back(file.size);
     }
-    toRead.push_back(key);
-    paths.push_back(full);
-    expected.push_back(sizes.at(key).size);
+    const std::vector<FileCrcResult> results = ComputeFileCrcs(paths, std::max(1, readThreads), &m_stop, &expected);
+    if (Stopped()) return;
+    for (size_t i = 0; i < slots.size(); ++i) {
+      slots[i]->state = CachedCrc::kRead;
+      slots[i]->result = results[i];
+      // The spelling on disk is kept only where it differs from the key's.
+      if (paths[i] != platform::JoinPath(clientFolder, client_path::ToNative(keys[i])))
+        slots[i]->fullPath = std::move(paths[i]);
+    }
   }
-  const std::vector<FileCrcResult> results = ComputeFileCrcs(paths, std::max(1, readThreads), &m_stop, &expected);
-  if (Stopped()) return;
-  for (size_t i = 0; i < toRead.size(); ++i) m_crcCache[toRead[i]] = CachedCrc{paths[i], results[i]};
 }
 
 bool CCheckerThread::CompareFiles(ClientPathResolver& resolver) {
+  const ManifestFileMap& files = m_newModel.files;
+  m_newCrcs.assign(files.size(), CachedCrc());
   if (!m_fast) {
-    std::vector<std::string> keys;
-    for (const auto& [key, file] : m_newModel.files)
-      if (IsSelected(file)) keys.push_back(key);
-    ReadFiles(resolver, keys, m_newModel.files);
+    std::vector<uint32_t> selected;
+    for (size_t i = 0; i < files.size(); ++i)
+      if (IsSelected(files.EntryAt(i).second)) selected.push_back(static_cast<uint32_t>(i));
+    ReadFiles(resolver, files, selected);
   }
-  int counted = 0;
-  for (const auto& [key, file] : m_newModel.files) {
+  for (size_t i = 0; i < files.size(); ++i) {
     if (Stopped()) return false;
-    if (++counted % kYieldEvery == 0) std::this_thread::yield();
+    if ((i + 1) % kYieldEvery == 0) std::this_thread::yield();
+    const auto [key, file] = files.EntryAt(i);
     if (!IsSelected(file)) continue;
     bool needed;
     if (m_fast) {
@@ -239,10 +283,10 @@ bool CCheckerThread::CompareFiles(ClientPathResolver& resolver) {
       needed = previous == m_previousModel.files.end() || previous->second.crc != file.crc ||
                previous->second.size != file.size;
     } else {
-      const FileCrcResult& result = m_crcCache[key].result;
+      const FileCrcResult& result = m_newCrcs[i].result;
       needed = !result.ok || result.crc != file.crc || result.size != file.size;
     }
-    if (needed) m_neededFiles.emplace_back(key, file.package);
+    if (needed) m_neededFiles.push_back(static_cast<uint32_t>(i));
   }
   if (Stopped()) return false;
 
@@ -268,16 +312,16 @@ bool CCheckerThread::FastCheck(ClientPathResolver& resolver) {
   if (!m_previousUsable || m_previousModel.files.empty() || m_previousModel.modification != m_newModel.modification ||
       !VersionsAgree(m_previousModel.clientVersion, m_newModel.clientVersion))
     return false;
-  std::vector<std::string> keys;
-  for (const auto& [key, file] : m_previousModel.files)
-    if (IsSelected(file)) keys.push_back(key);
-  ReadFiles(resolver, keys, m_previousModel.files);
+  const ManifestFileMap& files = m_previousModel.files;
+  std::vector<uint32_t> selected;
+  for (size_t i = 0; i < files.size(); ++i)
+    if (IsSelected(files.EntryAt(i).second)) selected.push_back(static_cast<uint32_t>(i));
+  ReadFiles(resolver, files, selected);
   if (Stopped()) return true;
-  for (const std::string& key : keys) {
-    const CachedCrc& cached = m_crcCache[key];
-    const ManifestFile& file = m_previousModel.files.at(key);
-    const std::string shown = cached.fullPath.empty() ? platform::JoinPath(clientFolder, client_path::ToNative(key))
-                                                      : cached.fullPath;
+  for (const uint32_t index : selected) {
+    const auto [key, file] = files.EntryAt(index);
+    const CachedCrc& cached = SlotFor(key);
+    const std::string shown = FullPathOf(key, cached);
     if (!cached.result.ok) {
       SetRunBlocker("run blocker: [can't open file (GetLastError() = " + std::to_string(cached.result.error) +
                     ") ], file = " + shown);
@@ -294,14 +338,17 @@ bool CCheckerThread::FastCheck(ClientPathResolver& resolver) {
 void CCheckerThread::ChoosePackages() {
   m_neededPackages.clear();
   if (m_neededFiles.empty()) return;
-  for (const auto& [path, package] : m_neededFiles) m_neededPackages.emplace(client_path::LowerKey(package), package);
+  for (const uint32_t index : m_neededFiles) {
+    const std::string package = m_newModel.files.EntryAt(index).second.package;
+    m_neededPackages.emplace(client_path::LowerKey(package), package);
+  }
   // The smallest increment holding every needed file. Sizes are 64-bit, so
   // no increment is too large to be considered.
   const ManifestIncrement* best = nullptr;
   for (const ManifestIncrement& increment : m_newModel.increments) {
     bool coversAll = true;
-    for (const auto& [path, package] : m_neededFiles) {
-      if (!increment.files.count(path)) {
+    for (const uint32_t index : m_neededFiles) {
+      if (!increment.files.count(m_newModel.files.EntryAt(index).first)) {
         coversAll = false;
         break;
       }
@@ -375,9 +422,9 @@ void CCheckerThread::WalkObsolete(const std::string& folder, const std::string& 
     const auto listed = files.find(path);
     if (listed != files.end()) {
       FileCrcResult result;
-      const auto cached = m_crcCache.find(path);
-      if (cached != m_crcCache.end() && cached->second.fullPath == full) {
-        result = cached->second.result;
+      const CachedCrc* cached = FindCrc(path);
+      if (cached && cached->state == CachedCrc::kRead && FullPathOf(path, *cached) == full) {
+        result = cached->result;
       } else {
         std::vector<uint8_t> buffer;
         result = ComputeFileCrc(full, buffer, &m_stop);

@@ -61,7 +61,8 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   CCheckerThread();
   ~CCheckerThread() override;
 
-  // Inputs, set by the controller before Start().
+  // Inputs, set by the controller before Start(). The run consumes
+  // newManifest: it is emptied once its model is built.
   std::string newManifest;
   std::string previousManifest;  // empty forces a full check
   std::string clientFolder;
@@ -98,7 +99,8 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   // Results; read after the message that announces them.
   const UpdateManifest& NewModel() const { return m_newModel; }
   const UpdateManifest& PreviousModel() const { return m_previousModel; }
-  const std::vector<std::pair<std::string, std::string>>& NeededFiles() const { return m_neededFiles; }
+  // How many listed files the check found missing or different.
+  size_t NeededFileCount() const { return m_neededFiles.size(); }
   // Package file names as the manifest writes them, in name order.
   std::vector<std::string> NeededPackages() const;
   bool NewLauncher() const { return m_newLauncher; }
@@ -122,8 +124,11 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   void Work() override;
 
  private:
+  // What the check read of one listed file.
   struct CachedCrc {
-    std::string fullPath;
+    enum State : uint8_t { kUnread, kRead, kUnresolved };
+    State state = kUnread;  // kUnresolved: a link or a file in the way, never read
+    std::string fullPath;   // empty: the path the key names in the client folder
     FileCrcResult result;
   };
 
@@ -142,7 +147,12 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   bool IsSelected(const ManifestFile& file) const;
   // CRC-32 and size of the files of `keys` (lower-cased manifest paths),
   // from the cache or read now on readThreads threads.
-  void ReadFiles(ClientPathResolver& resolver, const std::vector<std::string>& keys, const ManifestFileMap& sizes);
+  // Reads the CRC of the files of `files` at `indices` that are not read yet.
+  void ReadFiles(ClientPathResolver& resolver, const ManifestFileMap& files, const std::vector<uint32_t>& indices);
+  // The cached read of a listed path; null when not read (Find) or created (Slot).
+  CachedCrc* FindCrc(const std::string& key);
+  CachedCrc& SlotFor(const std::string& key);
+  std::string FullPathOf(const std::string& key, const CachedCrc& cached) const;
   void SetRunBlocker(const std::string& text);
   void Log(const std::string& text);
 
@@ -160,9 +170,12 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   bool m_previousUsable = false;
   bool m_fast = false;
   std::set<std::string> m_protected;
-  std::vector<std::pair<std::string, std::string>> m_neededFiles;  // lower-cased path, package name
-  std::map<std::string, std::string> m_neededPackages;             // lower-cased name -> name
-  std::map<std::string, CachedCrc> m_crcCache;                     // lower-cased path -> result
+  std::vector<uint32_t> m_neededFiles;                  // positions in m_newModel.files
+  std::map<std::string, std::string> m_neededPackages;  // lower-cased name -> name
+  // Reads of the files the new manifest lists, by their position there, and
+  // of any other path (the previous manifest's) by its lower-cased path.
+  std::vector<CachedCrc> m_newCrcs;
+  std::map<std::string, CachedCrc> m_otherCrcs;
   bool m_newLauncher = false;
   bool m_launcherChecked = false;
   bool m_fastCheckPassed = false;

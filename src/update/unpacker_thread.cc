@@ -4,7 +4,11 @@
 #include <zlib.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
+#include <functional>
+#include <mutex>
+#include <system_error>
 #include <thread>
 
 #include "base/log_impl.h"
@@ -27,10 +31,13 @@ constexpr char kZipEntryFailed[] = "pkg unpack error :";
 constexpr const char* kCreateFailed = CPackageStore::kCreateFailed;
 constexpr const char* kWriteFailed = CPackageStore::kWriteFailed;
 
+// Reads, inflated blocks and writes are at most this large.
 constexpr size_t kBlock = 1 << 20;
-// Deflated entries up to this size are inflated in one call; larger ones
-// stream through zlib in blocks.
-constexpr uint64_t kWholeInflateLimit = 16u << 20;
+// Deflated entries that fit one block are inflated in one call; larger ones
+// stream through zlib block by block.
+constexpr uint64_t kWholeInflateLimit = kBlock;
+// Files written in more than one block get their room at creation.
+constexpr uint64_t kReserveFrom = kBlock;
 
 uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 uint32_t Le32(const uint8_t* p) {
@@ -50,6 +57,14 @@ std::string NormaliseEntryName(const std::string& raw) {
   return name;
 }
 
+// Entries whose key appears twice: the package is unpacked in archive order
+// on one thread, so that the later copy wins. Keys are compared by hash; a
+// collision only costs the second thread.
+bool HasRepeatedKeys(std::vector<uint64_t>& hashes) {
+  std::sort(hashes.begin(), hashes.end());
+  return std::adjacent_find(hashes.begin(), hashes.end()) != hashes.end();
+}
+
 // Programs keep their execute permission: ELF images and scripts.
 bool LooksExecutable(const uint8_t* data, size_t size) {
   return (size >= 4 && std::memcmp(data, "\x7f" "ELF", 4) == 0) || (size >= 2 && data[0] == '#' && data[1] == '!');
@@ -57,13 +72,32 @@ bool LooksExecutable(const uint8_t* data, size_t size) {
 
 }  // namespace
 
-// One package's extraction on the unpacker thread.
+// What the workers of one package share: the folder resolver (its cache of
+// listings is kept under the lock), the next entry to take and whether a
+// worker has failed (the first failure alone is reported).
+struct CUnpackerThread::Shared {
+  explicit Shared(const std::string& clientFolder) : resolver(clientFolder) {}
+  std::mutex lock;
+  ClientPathResolver resolver;
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> done{0};
+  std::atomic<bool> failed{false};
+};
+
+// One worker's share of a package's extraction: on the unpacker thread, and
+// for ZIP packages unpacked on two threads also on a helper thread.
 class CUnpackerThread::Extraction {
  public:
   enum class Outcome { kOk, kFailed, kStopped };
 
-  Extraction(CUnpackerThread& owner, const WorkItem& item, uint64_t size, uint64_t before)
-      : m_owner(owner), m_item(item), m_size(size), m_before(before), m_resolver(owner.m_clientFolder) {}
+  Extraction(CUnpackerThread& owner, const WorkItem& item, uint64_t size, uint64_t before, Shared& shared)
+      : m_owner(owner), m_item(item), m_size(size), m_before(before), m_shared(shared) {}
+  ~Extraction() {
+    if (m_inflater) libdeflate_free_decompressor(m_inflater);
+    if (m_streamReady) inflateEnd(&m_stream);
+  }
+  Extraction(const Extraction&) = delete;
+  Extraction& operator=(const Extraction&) = delete;
 
   Outcome Zip();
   Outcome Rar();
@@ -75,11 +109,13 @@ class CUnpackerThread::Extraction {
   struct Target {
     std::string path;
     platform::OutputFile file;
+    uint64_t size = 0;  // the whole file's, for its room
     bool opened = false;
   };
 
+  bool Stopping() const { return m_owner.IsStopping() || m_shared.failed.load(std::memory_order_relaxed); }
   Outcome Fail(int64_t result, const std::string& text, int code = 0) {
-    m_owner.Fail(result, text, code);
+    if (!m_shared.failed.exchange(true)) m_owner.Fail(result, text, code);
     return Outcome::kFailed;
   }
   void Progress(size_t position, size_t count);
@@ -89,16 +125,29 @@ class CUnpackerThread::Extraction {
   Outcome BeginFile(const std::string& name, Target& target);
   Outcome WriteFile(Target& target, const uint8_t* data, size_t size);
   Outcome EndFile(Target& target);
+  // Takes entries of `zip` from the shared counter until none is left;
+  // `reports` posts the progress; `poll` (optional) runs before each entry.
+  Outcome ZipEntries(const CZipFile& zip, bool reports, const std::function<void()>& poll);
   Outcome ZipEntry(platform::InputFile& image, const CZipFile::Entry& entry, const std::string& name);
+  // Inflates a deflated entry in blocks, handing each to `emit`.
+  template <typename Emit>
+  bool InflateStreamed(platform::InputFile& image, uint64_t dataOffset, const CZipFile::Entry& entry, Emit&& emit,
+                       Outcome& outcome);
+  // True when the package's entries may be unpacked on two threads (no
+  // name twice, every name sound).
+  bool MayShare(const CZipFile& zip) const;
 
   CUnpackerThread& m_owner;
   const WorkItem& m_item;
   uint64_t m_size;
   uint64_t m_before;
-  ClientPathResolver m_resolver;
+  Shared& m_shared;
   std::chrono::steady_clock::time_point m_lastPost = std::chrono::steady_clock::now();
   std::vector<uint8_t> m_in;
   std::vector<uint8_t> m_out;
+  libdeflate_decompressor* m_inflater = nullptr;
+  z_stream m_stream{};
+  bool m_streamReady = false;
 };
 
 void CUnpackerThread::Extraction::Progress(size_t position, size_t count) {
@@ -116,7 +165,10 @@ bool CUnpackerThread::Extraction::EntryName(const std::string& raw, std::string&
 CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::MakeFolder(const std::string& name) {
   std::string full;
   int error = 0;
-  if (m_resolver.CreateFolders(name, full, error)) return Outcome::kOk;
+  {
+    std::lock_guard<std::mutex> hold(m_shared.lock);
+    if (m_shared.resolver.CreateFolders(name, full, error)) return Outcome::kOk;
+  }
   return Fail(kUnpackWriteFailed,
               kCreateFailed + platform::JoinPath(m_owner.m_clientFolder, client_path::ToNative(name)),
               error ? error : ELOOP);
@@ -129,7 +181,12 @@ CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::BeginFile(cons
     if (folder != Outcome::kOk) return folder;
   }
   bool exists = false;
-  if (m_resolver.Resolve(name, target.path, &exists) != ClientPathResolver::Status::kOk) {
+  ClientPathResolver::Status status;
+  {
+    std::lock_guard<std::mutex> hold(m_shared.lock);
+    status = m_shared.resolver.Resolve(name, target.path, &exists);
+  }
+  if (status != ClientPathResolver::Status::kOk) {
     return Fail(kUnpackWriteFailed,
                 kCreateFailed + platform::JoinPath(m_owner.m_clientFolder, client_path::ToNative(name)), ELOOP);
   }
@@ -145,7 +202,9 @@ CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::WriteFile(Targ
     if (!target.file.Open(target.path, platform::OutputFile::Mode::kCreateNew, LooksExecutable(data, size)))
       return Fail(kUnpackWriteFailed, kCreateFailed + target.path, target.file.LastError());
     target.opened = true;
-    m_resolver.NoteCreated(target.path, false);
+    if (target.size >= kReserveFrom) target.file.Reserve(target.size);
+    std::lock_guard<std::mutex> hold(m_shared.lock);
+    m_shared.resolver.NoteCreated(target.path, false);
   }
   if (size > 0 && !target.file.Write(data, size))
     return Fail(kUnpackWriteFailed, kWriteFailed + target.path, target.file.LastError());
@@ -159,6 +218,46 @@ CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::EndFile(Target
   }
   if (!target.file.Close()) return Fail(kUnpackWriteFailed, kWriteFailed + target.path, target.file.LastError());
   return Outcome::kOk;
+}
+
+template <typename Emit>
+bool CUnpackerThread::Extraction::InflateStreamed(platform::InputFile& image, uint64_t dataOffset,
+                                                  const CZipFile::Entry& entry, Emit&& emit, Outcome& outcome) {
+  if (!m_streamReady) {
+    if (inflateInit2(&m_stream, -MAX_WBITS) != Z_OK) return false;
+    m_streamReady = true;
+  } else if (inflateReset(&m_stream) != Z_OK) {
+    return false;
+  }
+  m_in.resize(kBlock);
+  m_out.resize(kBlock);
+  m_stream.avail_in = 0;
+  uint64_t consumed = 0;
+  uint64_t produced = 0;
+  int rc = Z_OK;
+  while (rc != Z_STREAM_END && produced < entry.size) {
+    if (Stopping()) {
+      outcome = Outcome::kStopped;
+      return true;
+    }
+    if (m_stream.avail_in == 0 && consumed < entry.compressedSize) {
+      const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kBlock, entry.compressedSize - consumed));
+      if (!image.ReadAt(dataOffset + consumed, m_in.data(), chunk)) return false;
+      consumed += chunk;
+      m_stream.next_in = m_in.data();
+      m_stream.avail_in = static_cast<uInt>(chunk);
+    }
+    const uint64_t room = std::min<uint64_t>(kBlock, entry.size - produced);
+    m_stream.next_out = m_out.data();
+    m_stream.avail_out = static_cast<uInt>(room);
+    rc = inflate(&m_stream, Z_NO_FLUSH);
+    const size_t got = static_cast<size_t>(room - m_stream.avail_out);
+    if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) return false;
+    if (got == 0 && rc == Z_BUF_ERROR && m_stream.avail_in == 0 && consumed >= entry.compressedSize) return false;
+    produced += got;
+    if (got > 0 && (outcome = emit(m_out.data(), got)) != Outcome::kOk) return true;
+  }
+  return true;
 }
 
 CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::ZipEntry(platform::InputFile& image,
@@ -175,6 +274,7 @@ CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::ZipEntry(platf
   if (entry.method == 0 && entry.compressedSize != entry.size) return Fail(kUnpackBadPackage, damaged);
 
   Target target;
+  target.size = entry.size;
   Outcome outcome = BeginFile(name, target);
   if (outcome != Outcome::kOk) return outcome;
   uint32_t crc = 0;
@@ -188,78 +288,98 @@ CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::ZipEntry(platf
   if (entry.method == 0) {
     m_in.resize(kBlock);
     for (uint64_t at = 0; at < entry.size;) {
-      if (m_owner.IsStopping()) return Outcome::kStopped;
+      if (Stopping()) return Outcome::kStopped;
       const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kBlock, entry.size - at));
       if (!image.ReadAt(dataOffset + at, m_in.data(), chunk)) return Fail(kUnpackBadPackage, damaged);
       if ((outcome = emit(m_in.data(), chunk)) != Outcome::kOk) return outcome;
       at += chunk;
     }
   } else if (entry.size <= kWholeInflateLimit && entry.compressedSize <= kWholeInflateLimit + 4096) {
-    m_in.resize(std::max<size_t>(entry.compressedSize, 1));
-    m_out.resize(std::max<size_t>(entry.size, 1));
+    m_in.resize(std::max<size_t>(kBlock + 4096, 1));
+    m_out.resize(kBlock);
     if (!image.ReadAt(dataOffset, m_in.data(), entry.compressedSize)) return Fail(kUnpackBadPackage, damaged);
-    libdeflate_decompressor* inflater = libdeflate_alloc_decompressor();
+    if (!m_inflater) m_inflater = libdeflate_alloc_decompressor();
     const libdeflate_result rc =
-        inflater ? libdeflate_deflate_decompress(inflater, m_in.data(), entry.compressedSize, m_out.data(), entry.size,
-                                                 nullptr)
-                 : LIBDEFLATE_BAD_DATA;
-    if (inflater) libdeflate_free_decompressor(inflater);
+        m_inflater ? libdeflate_deflate_decompress(m_inflater, m_in.data(), entry.compressedSize, m_out.data(),
+                                                   entry.size, nullptr)
+                   : LIBDEFLATE_BAD_DATA;
     if (rc != LIBDEFLATE_SUCCESS) return Fail(kUnpackBadPackage, damaged);
     if ((outcome = emit(m_out.data(), entry.size)) != Outcome::kOk) return outcome;
   } else {
-    z_stream stream{};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK) return Fail(kUnpackBadPackage, damaged);
-    m_in.resize(kBlock);
-    m_out.resize(kBlock);
-    uint64_t consumed = 0;
-    int rc = Z_OK;
-    while (rc != Z_STREAM_END && written < entry.size) {
-      if (m_owner.IsStopping()) {
-        inflateEnd(&stream);
-        return Outcome::kStopped;
-      }
-      if (stream.avail_in == 0 && consumed < entry.compressedSize) {
-        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(kBlock, entry.compressedSize - consumed));
-        if (!image.ReadAt(dataOffset + consumed, m_in.data(), chunk)) break;
-        consumed += chunk;
-        stream.next_in = m_in.data();
-        stream.avail_in = static_cast<uInt>(chunk);
-      }
-      const uint64_t room = std::min<uint64_t>(kBlock, entry.size - written);
-      stream.next_out = m_out.data();
-      stream.avail_out = static_cast<uInt>(room);
-      rc = inflate(&stream, Z_NO_FLUSH);
-      const size_t produced = static_cast<size_t>(room - stream.avail_out);
-      if (rc != Z_OK && rc != Z_STREAM_END && rc != Z_BUF_ERROR) break;
-      if (produced == 0 && rc == Z_BUF_ERROR && stream.avail_in == 0 && consumed >= entry.compressedSize) break;
-      if (produced > 0 && (outcome = emit(m_out.data(), produced)) != Outcome::kOk) {
-        inflateEnd(&stream);
-        return outcome;
-      }
-    }
-    inflateEnd(&stream);
+    if (!InflateStreamed(image, dataOffset, entry, emit, outcome)) return Fail(kUnpackBadPackage, damaged);
+    if (outcome != Outcome::kOk) return outcome;
   }
   if (written != entry.size || crc != entry.crc32) return Fail(kUnpackBadPackage, damaged);
   return EndFile(target);
 }
 
+bool CUnpackerThread::Extraction::MayShare(const CZipFile& zip) const {
+  const size_t count = static_cast<size_t>(zip.EntryCount());
+  if (count < 2 || std::thread::hardware_concurrency() < 2) return false;
+  std::vector<uint64_t> hashes;
+  hashes.reserve(count);
+  for (size_t i = 0; i < count; ++i) {
+    std::string name;
+    bool isFolder = false;
+    // A bad name is reported in archive order by one thread.
+    if (!client_path::Sanitize(NormaliseEntryName(zip.EntryAt(static_cast<int>(i))->name), name, &isFolder))
+      return false;
+    hashes.push_back(std::hash<std::string>()(client_path::LowerKey(name)));
+  }
+  return !HasRepeatedKeys(hashes);
+}
+
+CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::ZipEntries(const CZipFile& zip, bool reports,
+                                                                             const std::function<void()>& poll) {
+  platform::InputFile image;
+  if (!image.Open(m_item.tempPath)) return Fail(kUnpackBadPackage, kZipEmpty + m_item.name);
+  const size_t count = static_cast<size_t>(zip.EntryCount());
+  for (;;) {
+    if (Stopping()) return Outcome::kStopped;
+    if (poll) poll();
+    const size_t i = m_shared.next.fetch_add(1);
+    if (i >= count) return Outcome::kOk;
+    if (reports) Progress(m_shared.done.load(std::memory_order_relaxed) + 1, count);
+    const CZipFile::Entry& entry = *zip.EntryAt(static_cast<int>(i));
+    std::string name;
+    bool isFolder = false;
+    if (!EntryName(entry.name, name, isFolder)) return Fail(kUnpackBadPackage, kZipEntryFailed + entry.name);
+    const Outcome outcome = isFolder ? MakeFolder(name) : ZipEntry(image, entry, name);
+    if (outcome != Outcome::kOk) return outcome;
+    m_shared.done.fetch_add(1, std::memory_order_relaxed);
+  }
+}
+
 CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::Zip() {
+  // The index is read once; each worker reads the entries through a file of
+  // its own.
   CFileReadStream stream;
   CZipFile zip;
   if (!stream.Open(m_item.tempPath) || zip.Open(&stream) != CZipFile::kOk || zip.EntryCount() == 0)
     return Fail(kUnpackBadPackage, kZipEmpty + m_item.name);
   m_lastPost = std::chrono::steady_clock::now();
-  const size_t count = static_cast<size_t>(zip.EntryCount());
-  for (size_t i = 0; i < count; ++i) {
-    if (m_owner.IsStopping()) return Outcome::kStopped;
-    Progress(i + 1, count);
-    const CZipFile::Entry& entry = *zip.EntryAt(static_cast<int>(i));
-    std::string name;
-    bool isFolder = false;
-    if (!EntryName(entry.name, name, isFolder)) return Fail(kUnpackBadPackage, kZipEntryFailed + entry.name);
-    const Outcome outcome = isFolder ? MakeFolder(name) : ZipEntry(stream.File(), entry, name);
-    if (outcome != Outcome::kOk) return outcome;
-  }
+  if (!MayShare(zip)) return ZipEntries(zip, true, nullptr);
+  // The helper starts once everything is queued (the download no longer
+  // needs a core), also when that happens while this package is unpacked.
+  Outcome helperOutcome = Outcome::kOk;
+  std::thread helper;
+  bool tried = false;
+  const auto poll = [&] {
+    if (tried || !m_owner.AllQueued()) return;
+    tried = true;
+    try {
+      helper = std::thread([&] {
+        Extraction other(m_owner, m_item, m_size, m_before, m_shared);
+        helperOutcome = other.ZipEntries(zip, false, nullptr);
+      });
+    } catch (const std::system_error&) {
+      // One thread does it all.
+    }
+  };
+  const Outcome outcome = ZipEntries(zip, true, poll);
+  if (helper.joinable()) helper.join();
+  if (outcome == Outcome::kFailed || helperOutcome == Outcome::kFailed) return Outcome::kFailed;
+  if (outcome == Outcome::kStopped || helperOutcome == Outcome::kStopped) return Outcome::kStopped;
   return Outcome::kOk;
 }
 
@@ -312,6 +432,7 @@ CUnpackerThread::Extraction::Outcome CUnpackerThread::Extraction::SingleFile() {
   platform::InputFile image;
   if (!image.Open(m_item.tempPath)) return Fail(kUnpackBadPackage, kOpenFailed, image.LastError());
   Target target;
+  target.size = image.Size();
   Outcome outcome = BeginFile(name, target);
   m_in.resize(kBlock);
   for (uint64_t at = 0; outcome == Outcome::kOk && at < image.Size();) {
@@ -386,6 +507,11 @@ void CUnpackerThread::Halt() {
 
 void CUnpackerThread::RequestStop() { Halt(); }
 
+bool CUnpackerThread::AllQueued() {
+  platform::ScopedLock lock(m_lock);
+  return m_allQueued;
+}
+
 std::string CUnpackerThread::ErrorText() {
   platform::ScopedLock lock(m_lock);
   return m_errorText;
@@ -426,7 +552,8 @@ bool CUnpackerThread::UnpackOne(const WorkItem& item) {
     Fail(kUnpackBadPackage, kOpenFailed, size ? 0 : ENOENT);
     return false;
   }
-  Extraction extraction(*this, item, expected, before);
+  Shared shared(m_clientFolder);
+  Extraction extraction(*this, item, expected, before, shared);
   Extraction::Outcome outcome;
   if (!item.isArchive) {
     outcome = extraction.SingleFile();

@@ -7,9 +7,15 @@
 // "Rar!", ZIP otherwise) into the client folder, or copies a single-file
 // item (the new launcher) to its target.
 // Archives are read from the temporary file as needed, never loaded whole:
-// ZIP entries stream to disk in blocks (memory stays bounded whatever the
-// package size); RAR packages are mapped and each entry is decoded into
-// memory on its own before it is written.
+// ZIP entries stream to disk in blocks of at most 1 MiB (read, inflated and
+// written; a file of several blocks gets its room when it is created), so
+// memory stays bounded whatever the package size; RAR packages are mapped
+// and each entry is decoded into memory on its own before it is written.
+// Once everything is queued (the download no longer needs a core), a ZIP
+// package's entries are shared between the unpacker thread and a helper
+// thread, unless a name appears twice in it. Packages are still unpacked
+// one after the other in queue order, so a later package overwrites an
+// earlier one's files.
 //
 // Messages to the controller window: eWindowsMessage_UnpackProgress (wParam
 // 0, lParam bytes unpacked so far; at most one per 55 ms per archive and one
@@ -28,7 +34,8 @@
 // client folder, and never through a symbolic link.
 //
 // Threads: configuration, queueing and the flags are called on the
-// controller's thread; unpacking runs on the unpacker's thread; a store
+// controller's thread; unpacking runs on the unpacker's thread and, for
+// the entries of one package at a time, on its helper thread; a store
 // write failure reports from the thread that wrote. The lock guards the
 // queue, the flags and the error text; the store has its own lock, never
 // taken while this one is held.
@@ -101,10 +108,12 @@ class CUnpackerThread : public CWorkerThread {
     std::string target;  // single-file items only
     bool isArchive = true;
   };
+  struct Shared;
   class Extraction;
 
   // Sets the stop flag; the store refuses parts from then on.
   void Halt();
+  bool AllQueued();
   bool UnpackOne(const WorkItem& item);
   void Fail(int64_t result, const std::string& text, int code);
   void Post(uint32_t message, int64_t value);

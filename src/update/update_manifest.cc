@@ -2,7 +2,9 @@
 
 #include <tinyxml2.h>
 
+#include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "base/log_impl.h"
 #include "base/xml_path_query.h"
@@ -11,6 +13,7 @@
 #include "platform/folder_tree.h"
 #include "update/archive_helper_rar.h"
 #include "update/client_path.h"
+#include "update/manifest_file_runs.h"
 #include "base/simple_mem_read_stream.h"
 #include "update/zip_file.h"
 
@@ -29,24 +32,87 @@ void LogSkipped(const ManifestContext& context, const char* path) {
   if (context.log) context.log->WriteText(std::string("manifest: unsafe path skipped: ") + path);
 }
 
-// FILE elements from `first` and all sibling elements after it.
-void ReadFiles(const tinyxml2::XMLElement* first, const ManifestPackage& package, ManifestFileMap& map,
-               const ManifestContext& context) {
+// The slices of FILE elements cut out of the manifest's text, each parsed
+// when it is read; Rest() checks those no package read.
+class FileSlices {
+ public:
+  explicit FileSlices(std::vector<std::string_view> slices)
+      : m_slices(std::move(slices)), m_read(m_slices.size(), false) {}
+
+  bool IsSlice(const tinyxml2::XMLElement* element) const {
+    return !m_slices.empty() && std::strcmp(element->Name(), kFileRunElement) == 0;
+  }
+  // Parses the slice a placeholder names into `part`; false when it is not
+  // well-formed.
+  bool Parse(const tinyxml2::XMLElement* placeholder, tinyxml2::XMLDocument& part) {
+    const unsigned index = placeholder->UnsignedAttribute("slice", static_cast<unsigned>(m_slices.size()));
+    if (index >= m_slices.size()) return false;
+    m_read[index] = true;
+    return Parse(m_slices[index], part);
+  }
+  bool Rest() {
+    for (size_t i = 0; i < m_slices.size(); ++i) {
+      tinyxml2::XMLDocument part;
+      if (!m_read[i] && !Parse(m_slices[i], part)) return false;
+    }
+    return true;
+  }
+
+ private:
+  static bool Parse(std::string_view slice, tinyxml2::XMLDocument& part) {
+    std::string wrapped;
+    wrapped.reserve(slice.size() + 7);
+    wrapped.append("<S>").append(slice).append("</S>");
+    return part.Parse(wrapped.data(), wrapped.size()) == tinyxml2::XML_SUCCESS && part.RootElement();
+  }
+
+  std::vector<std::string_view> m_slices;
+  std::vector<bool> m_read;
+};
+
+void ReadFile(const tinyxml2::XMLElement* file, const ManifestPackage& package, ManifestFileMap& map,
+              const ManifestContext& context) {
+  const char* path = file->Attribute("file");
+  if (!path) return;
+  std::string sanitized;
+  if (!client_path::Sanitize(path, sanitized)) {
+    LogSkipped(context, path);
+    return;
+  }
+  ManifestFile entry;
+  entry.package = package.file;
+  entry.crc = ParseManifestCrc(file->Attribute("crc"));
+  entry.size = ParseManifestSize(file->Attribute("size"));
+  entry.type = package.type;
+  map.Set(client_path::LowerKey(sanitized), entry);
+}
+
+// The first FILE element of a PACK (or the placeholder of the first slice).
+const tinyxml2::XMLElement* FirstFile(const tinyxml2::XMLElement* pack, const FileSlices& slices) {
+  for (const tinyxml2::XMLElement* child = pack->FirstChildElement(); child; child = child->NextSiblingElement())
+    if (std::strcmp(child->Name(), "FILE") == 0 || slices.IsSlice(child)) return child;
+  return nullptr;
+}
+
+// FILE elements from `first` and all sibling elements after it; false when
+// a slice of them is not well-formed.
+bool ReadFiles(const tinyxml2::XMLElement* first, const ManifestPackage& package, ManifestFileMap& map,
+               const ManifestContext& context, FileSlices& slices) {
   for (const tinyxml2::XMLElement* file = first; file; file = file->NextSiblingElement()) {
-    if (Stopped(context)) return;
-    const char* path = file->Attribute("file");
-    if (!path) continue;
-    std::string sanitized;
-    if (!client_path::Sanitize(path, sanitized)) {
-      LogSkipped(context, path);
+    if (Stopped(context)) return true;
+    if (!slices.IsSlice(file)) {
+      ReadFile(file, package, map, context);
       continue;
     }
-    ManifestFile& entry = map[client_path::LowerKey(sanitized)];
-    entry.package = package.file;
-    entry.crc = ParseManifestCrc(file->Attribute("crc"));
-    entry.size = ParseManifestSize(file->Attribute("size"));
-    entry.type = package.type;
+    tinyxml2::XMLDocument part;
+    if (!slices.Parse(file, part)) return false;
+    for (const tinyxml2::XMLElement* sliced = part.RootElement()->FirstChildElement(); sliced;
+         sliced = sliced->NextSiblingElement()) {
+      if (Stopped(context)) return true;
+      ReadFile(sliced, package, map, context);
+    }
   }
+  return true;
 }
 
 // The INFO child whose lang is the current language, or null.
@@ -121,6 +187,138 @@ bool ParseDocument(const std::string& text, tinyxml2::XMLDocument& document) {
 
 }  // namespace
 
+uint32_t ManifestFileMap::Intern(std::string_view text) {
+  const uint32_t offset = static_cast<uint32_t>(m_names.size());
+  m_names.insert(m_names.end(), text.begin(), text.end());
+  return offset;
+}
+
+void ManifestFileMap::Set(std::string_view key, const ManifestFile& file) {
+  const size_t slash = key.rfind('\\');
+  const std::string_view folder = slash == std::string_view::npos ? std::string_view() : key.substr(0, slash);
+  const std::string_view name = slash == std::string_view::npos ? key : key.substr(slash + 1);
+  auto known = m_folderIds.find(folder);
+  if (known == m_folderIds.end()) {
+    m_folders.push_back(Folder{Intern(folder), static_cast<uint32_t>(folder.size())});
+    known = m_folderIds.emplace(std::string(folder), static_cast<uint32_t>(m_folders.size() - 1)).first;
+  }
+  uint32_t package = 0;
+  while (package < m_packages.size() && m_packages[package] != file.package) ++package;
+  if (package == m_packages.size()) m_packages.push_back(file.package);
+  Record record{};
+  record.size = file.size;
+  record.folder = known->second;
+  record.nameOffset = Intern(name);
+  record.nameLength = static_cast<uint32_t>(name.size());
+  record.crc = file.crc;
+  record.package = package;
+  record.type = static_cast<int8_t>(file.type);
+  m_records.push_back(record);
+  m_sealed = false;
+}
+
+void ManifestFileMap::Seal() {
+  m_folderIds.clear();
+  if (m_sealed) return;
+  m_sealed = true;
+  // Ordered by path; of records with the same path the last one set stays.
+  std::stable_sort(m_records.begin(), m_records.end(),
+                   [this](const Record& a, const Record& b) { return Compare(a, b) < 0; });
+  size_t kept = 0;
+  for (size_t i = 0; i < m_records.size(); ++i) {
+    if (i + 1 < m_records.size() && Compare(m_records[i], m_records[i + 1]) == 0) continue;
+    m_records[kept++] = m_records[i];
+  }
+  m_records.resize(kept);
+  m_records.shrink_to_fit();
+  m_names.shrink_to_fit();
+  m_folders.shrink_to_fit();
+}
+
+std::string_view ManifestFileMap::FolderOf(const Record& record) const {
+  const Folder& folder = m_folders[record.folder];
+  return std::string_view(m_names.data() + folder.offset, folder.length);
+}
+
+std::string_view ManifestFileMap::NameOf(const Record& record) const {
+  return std::string_view(m_names.data() + record.nameOffset, record.nameLength);
+}
+
+namespace {
+
+// A path as its pieces: folder, "\" (not after an empty folder), name.
+struct KeyPieces {
+  KeyPieces(std::string_view folder, std::string_view name) : parts{folder, folder.empty() ? "" : "\\", name} {}
+  std::string_view parts[3];
+};
+
+// Orders the concatenations of two paths' pieces, piece by piece.
+int CompareKeys(std::string_view folderA, std::string_view nameA, std::string_view folderB, std::string_view nameB) {
+  if (folderA == folderB) return nameA.compare(nameB);
+  const KeyPieces a(folderA, nameA), b(folderB, nameB);
+  int pa = 0, pb = 0;
+  size_t ia = 0, ib = 0;
+  for (;;) {
+    while (pa < 3 && ia == a.parts[pa].size()) ++pa, ia = 0;
+    while (pb < 3 && ib == b.parts[pb].size()) ++pb, ib = 0;
+    if (pa == 3 || pb == 3) return pa == 3 ? (pb == 3 ? 0 : -1) : 1;
+    const size_t run = std::min(a.parts[pa].size() - ia, b.parts[pb].size() - ib);
+    const int order = a.parts[pa].substr(ia, run).compare(b.parts[pb].substr(ib, run));
+    if (order != 0) return order;
+    ia += run;
+    ib += run;
+  }
+}
+
+}  // namespace
+
+int ManifestFileMap::Compare(const Record& record, std::string_view folder, std::string_view name) const {
+  return CompareKeys(FolderOf(record), NameOf(record), folder, name);
+}
+
+int ManifestFileMap::Compare(const Record& a, const Record& b) const {
+  if (a.folder == b.folder) return NameOf(a).compare(NameOf(b));
+  return CompareKeys(FolderOf(a), NameOf(a), FolderOf(b), NameOf(b));
+}
+
+size_t ManifestFileMap::Find(std::string_view key) const {
+  // Any split of the key compares alike: the whole key as the name.
+  const auto found = std::lower_bound(m_records.begin(), m_records.end(), key, [this](const Record& record,
+                                                                                     std::string_view wanted) {
+    return Compare(record, std::string_view(), wanted) < 0;
+  });
+  if (found == m_records.end() || Compare(*found, std::string_view(), key) != 0) return m_records.size();
+  return static_cast<size_t>(found - m_records.begin());
+}
+
+ManifestFileMap::value_type ManifestFileMap::ValueAt(size_t index) const {
+  const Record& record = m_records[index];
+  const std::string_view folder = FolderOf(record);
+  std::string key;
+  key.reserve(folder.size() + 1 + record.nameLength);
+  key.append(folder);
+  if (!folder.empty()) key += '\\';
+  key.append(NameOf(record));
+  ManifestFile file;
+  file.package = m_packages[record.package];
+  file.crc = record.crc;
+  file.size = record.size;
+  file.type = record.type;
+  return value_type(std::move(key), std::move(file));
+}
+
+ManifestFile ManifestFileMap::at(std::string_view key) const {
+  const size_t index = Find(key);
+  if (index >= m_records.size()) throw std::out_of_range("ManifestFileMap::at");
+  return ValueAt(index).second;
+}
+
+size_t ManifestFileMap::MemoryUsed() const {
+  size_t bytes = m_records.capacity() * sizeof(Record) + m_folders.capacity() * sizeof(Folder) + m_names.capacity();
+  for (const std::string& package : m_packages) bytes += sizeof package + package.capacity();
+  return bytes;
+}
+
 int32_t ParsePackType(const char* type) {
   if (!type) return ptUnknown;
   static const struct {
@@ -151,14 +349,21 @@ uint32_t ParseManifestCrc(const char* text) {
 
 bool UpdateManifest::Build(const std::string& text, const ManifestContext& context) {
   *this = UpdateManifest();
+  // The FILE lists are parsed a slice at a time: the document tree of a
+  // manifest of many files would take several times the text's size.
+  std::string skeleton;
+  std::vector<std::string_view> cut;
+  const bool split = SplitFileRuns(text, skeleton, cut);
+  FileSlices slices(split ? std::move(cut) : std::vector<std::string_view>());
   tinyxml2::XMLDocument document;
-  if (!ParseDocument(text, document)) return false;
+  if (!ParseDocument(split ? skeleton : text, document)) return false;
   const tinyxml2::XMLElement* root = document.RootElement();
+  bool wellFormed = true;
   ReadRootAttributes(root, *this);
 
   for (const tinyxml2::XMLElement* pack = root->FirstChildElement("PACK"); pack;
        pack = pack->NextSiblingElement("PACK")) {
-    if (Stopped(context)) return true;
+    if (Stopped(context)) break;
     ManifestPackage package;
     package.type = ParsePackType(pack->Attribute("type"));
     const char* platform = pack->Attribute("platform");
@@ -172,13 +377,13 @@ bool UpdateManifest::Build(const std::string& text, const ManifestContext& conte
     const std::string key = client_path::LowerKey(package.file);
     packages[key] = package;
 
-    const tinyxml2::XMLElement* firstFile = pack->FirstChildElement("FILE");
+    const tinyxml2::XMLElement* firstFile = FirstFile(pack, slices);
     switch (package.type) {
       case ptIncrement: {
         ManifestIncrement increment;
         increment.file = package.file;
         increment.size = package.size;
-        ReadFiles(firstFile, package, increment.files, context);
+        wellFormed = wellFormed && ReadFiles(firstFile, package, increment.files, context, slices);
         increments.push_back(std::move(increment));
         continue;
       }
@@ -203,14 +408,21 @@ bool UpdateManifest::Build(const std::string& text, const ManifestContext& conte
         break;
       case ptAdd:
         if (!context.addedPackages.count(key)) continue;
-        ReadFiles(firstFile, package, files, context);
+        wellFormed = wellFormed && ReadFiles(firstFile, package, files, context, slices);
         continue;
       default:
         break;
     }
     if ((package.type == ptFull || package.type == ptExt || package.type == ptInt) && !context.taskMode)
-      ReadFiles(firstFile, package, files, context);
+      wellFormed = wellFormed && ReadFiles(firstFile, package, files, context, slices);
   }
+  if (!wellFormed || (!Stopped(context) && !slices.Rest())) {
+    *this = UpdateManifest();
+    return false;
+  }
+  files.Seal();
+  for (ManifestIncrement& increment : increments) increment.files.Seal();
+  if (Stopped(context)) return true;
   ReadIgnore(root, *this, context);
   return true;
 }

@@ -18,6 +18,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 class CLogImplW;
@@ -46,8 +48,93 @@ struct ManifestFile {
   int32_t type = ptFull;  // of the package
 };
 
-// Lower-cased relative path ("\" separators) -> entry.
-using ManifestFileMap = std::map<std::string, ManifestFile>;
+// Lower-cased relative path ("\" separators) -> entry, ordered by path.
+// Kept compact for manifests of any file count: each folder's path is
+// stored once, each file is one fixed-size record (folder, name, package
+// number, CRC, size) in a flat array and its name in one character arena;
+// there is no heap node per file. Set() collects entries (a later one for
+// the same path replaces the earlier); Seal() orders them, after which the
+// map is read: count(), find(), at() and iteration give the path and a
+// ManifestFile by value.
+class ManifestFileMap {
+ public:
+  using value_type = std::pair<std::string, ManifestFile>;
+
+  class const_iterator {
+   public:
+    struct Arrow {
+      value_type value;
+      const value_type* operator->() const { return &value; }
+    };
+    const_iterator() = default;
+    const_iterator(const ManifestFileMap* map, size_t index) : m_map(map), m_index(index) {}
+    value_type operator*() const { return m_map->ValueAt(m_index); }
+    Arrow operator->() const { return Arrow{m_map->ValueAt(m_index)}; }
+    const_iterator& operator++() {
+      ++m_index;
+      return *this;
+    }
+    bool operator==(const const_iterator& other) const { return m_index == other.m_index; }
+    bool operator!=(const const_iterator& other) const { return m_index != other.m_index; }
+
+   private:
+    const ManifestFileMap* m_map = nullptr;
+    size_t m_index = 0;
+  };
+
+  void Set(std::string_view key, const ManifestFile& file);
+  void Seal();
+  void clear() { *this = ManifestFileMap(); }
+
+  size_t size() const { return m_records.size(); }
+  bool empty() const { return m_records.empty(); }
+  size_t count(std::string_view key) const { return Find(key) < m_records.size() ? 1 : 0; }
+  const_iterator find(std::string_view key) const { return const_iterator(this, Find(key)); }
+  // Throws std::out_of_range for a path that is not listed.
+  ManifestFile at(std::string_view key) const;
+  const_iterator begin() const { return const_iterator(this, 0); }
+  const_iterator end() const { return const_iterator(this, m_records.size()); }
+
+  // Entries by their position in path order (0 to size() - 1): the position
+  // of a path (size() when it is not listed), and the path and entry there.
+  size_t IndexOf(std::string_view key) const { return Find(key); }
+  value_type EntryAt(size_t index) const { return ValueAt(index); }
+
+  // Bytes held, for the benchmarks.
+  size_t MemoryUsed() const;
+
+ private:
+  struct Record {
+    uint64_t size;
+    uint32_t folder;      // index into m_folders
+    uint32_t nameOffset;  // into m_names
+    uint32_t crc;
+    uint32_t nameLength;
+    uint32_t package;  // index into m_packages
+    int8_t type;
+  };
+  struct Folder {
+    uint32_t offset;  // into m_names; the folder's whole path
+    uint32_t length;
+  };
+
+  std::string_view FolderOf(const Record& record) const;
+  std::string_view NameOf(const Record& record) const;
+  // Orders the path of `record` against folder + (folder empty ? "" : "\") + name.
+  int Compare(const Record& record, std::string_view folder, std::string_view name) const;
+  int Compare(const Record& a, const Record& b) const;
+  size_t Find(std::string_view key) const;
+  value_type ValueAt(size_t index) const;
+  uint32_t Intern(std::string_view text);
+
+  std::vector<Record> m_records;
+  std::vector<Folder> m_folders;
+  std::vector<char> m_names;
+  std::vector<std::string> m_packages;
+  // Only while entries are collected.
+  std::map<std::string, uint32_t, std::less<>> m_folderIds;
+  bool m_sealed = true;
+};
 
 struct ManifestIncrement {
   std::string file;

@@ -80,7 +80,7 @@ TEST_F(CheckerTest, MatchingInstallationInAnyLetterCaseQueuesNothing) {
   EXPECT_EQ(Run(manifest), CCheckerThread::kCheckDone);
   EXPECT_TRUE(queue.empty());
   EXPECT_EQ(bytes, 0u);
-  EXPECT_TRUE(checker.NeededFiles().empty());
+  EXPECT_TRUE(checker.NeededFileCount() == 0u);
   EXPECT_TRUE(checker.Finished());
   EXPECT_EQ(inbox.Last(eWindowsMessage_CheckResult)->wParam, 1u);  // the models are ready
 }
@@ -101,7 +101,7 @@ TEST_F(CheckerTest, OneChangedFileQueuesItsWholePackage) {
   EXPECT_EQ(queue[0].firstByte, 0);
   EXPECT_EQ(queue[0].length, 5000000000);
   EXPECT_EQ(bytes, 5000000000u);
-  EXPECT_EQ(checker.NeededFiles().size(), 2u);
+  EXPECT_EQ(checker.NeededFileCount(), 2u);
 }
 
 TEST_F(CheckerTest, OptionalApplicationsAreCheckedOnlyWhenChosen) {

@@ -298,3 +298,81 @@ TEST_F(UnpackerTest, RealArchivesUnpackAsPackages) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Pattern(size_t size, uint32_t seed) {
+  // Half noise, half text, so that deflate neither stores nor shrinks it much.
+  std::string bytes(size, '\0');
+  uint32_t state = seed;
+  for (size_t i = 0; i < size; ++i) {
+    state = state * 1103515245u + 12345u;
+    bytes[i] = (i / 256) % 2 ? static_cast<char>(state >> 24) : static_cast<char>('a' + (i + seed) % 11);
+  }
+  return bytes;
+}
+
+}  // namespace
+
+TEST_F(UnpackerTest, EntriesAroundTheBlockSizeKeepEveryByte) {
+  // Whole inflation below one block, streaming above it; writes of one
+  // block at most either way.
+  constexpr size_t kBlock = 1 << 20;
+  const size_t sizes[] = {0, 1, kBlock - 1, kBlock, kBlock + 1, 3 * kBlock + 7};
+  for (const int level : {6, 0, 1}) {
+    Tree tree;
+    for (const size_t size : sizes) tree["blocks/" + std::to_string(size) + ".bin"] = Pattern(size, size + 1);
+    EXPECT_EQ(Unpack(Zip(tree, level), "blocks.pkg", 1 << 20), CUnpackerThread::kUnpackOk) << unpacker.ErrorText();
+    EXPECT_TRUE(update_test::ReadTree(root) == tree) << "level " << level;
+    std::filesystem::remove_all(root / "blocks");
+  }
+}
+
+TEST_F(UnpackerTest, ManyFilesAndOverlappingPackagesKeepTheQueueOrder) {
+  // The first package lays out 1,500 files; the second, queued after it,
+  // replaces every third one under another spelling and adds its own. Both
+  // are unpacked on two threads where the queue allows it.
+  Tree first, second, expected;
+  for (int i = 0; i < 1500; ++i) {
+    const std::string name = "Set" + std::to_string(i / 100) + "/File" + std::to_string(i) + ".txt";
+    first[name] = "first " + std::to_string(i);
+    expected[name] = first[name];
+    if (i % 3 == 0) {
+      second["set" + std::to_string(i / 100) + "/file" + std::to_string(i) + ".txt"] = "second " + std::to_string(i);
+      expected[name] = "second " + std::to_string(i);
+    }
+  }
+  for (int i = 0; i < 300; ++i) {
+    const std::string name = "Added/" + std::to_string(i) + ".dat";
+    second[name] = Pattern(static_cast<size_t>(i) * 97, static_cast<uint32_t>(i));
+    expected[name] = second[name];
+  }
+  const std::string a = Zip(first), b = Zip(second);
+  ASSERT_TRUE(unpacker.Store().addFilePart(TempPath(a), a.data(), a.size()));
+  ASSERT_TRUE(unpacker.Store().addFilePart(TempPath(b), b.data(), b.size()));
+  unpacker.QueuePackage(TempPath(a), "first.pkg");
+  unpacker.QueuePackage(TempPath(b), "second.pkg");
+  unpacker.SetAllQueued();
+  ASSERT_TRUE(inbox.WaitFor(eWindowsMessage_UnpackResult));
+  EXPECT_EQ(inbox.Last(eWindowsMessage_UnpackResult)->lParam, CUnpackerThread::kUnpackOk) << unpacker.ErrorText();
+  EXPECT_TRUE(update_test::ReadTree(root) == expected);
+  EXPECT_EQ(unpacker.BytesUnpacked(), a.size() + b.size());
+
+  // One package naming a file twice (in two spellings): the later copy wins.
+  EXPECT_EQ(Unpack(Zip({{"Twice/One.txt", "early"}, {"a.txt", "a"}, {"b.txt", "b"}, {"twice/one.TXT", "late"}})),
+            CUnpackerThread::kUnpackOk);
+  EXPECT_EQ(ReadFileBytes(root / "Twice/One.txt"), "late");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(root / "Twice"), {}), 1);
+}
+
+TEST_F(UnpackerTest, AFailureOnOneOfTwoThreadsIsReportedOnce) {
+  Tree tree;
+  for (int i = 0; i < 400; ++i) tree["many/" + std::to_string(i) + ".txt"] = std::to_string(i);
+  std::filesystem::create_directories(root / "many/250.txt");  // a folder where a file goes
+  EXPECT_EQ(Unpack(Zip(tree)), CUnpackerThread::kUnpackWriteFailed);
+  inbox.Pump(100);
+  EXPECT_EQ(inbox.Count(eWindowsMessage_UnpackResult), 1u);
+  EXPECT_EQ(unpacker.ErrorText(), "unpacker: file can't be create : " + (root / "many/250.txt").string());
+  // The package stays for the next run.
+  EXPECT_TRUE(std::filesystem::exists(TempPath(Zip(tree))));
+}

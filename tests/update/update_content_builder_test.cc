@@ -93,9 +93,9 @@ TEST(UpdateContentBuilder, PackagesManifestAndIncrementInstallEndToEnd) {
     UpdateManifest model;
     ASSERT_TRUE(model.Build(text, context));
     EXPECT_EQ(model.files.size(), 5u);
-    EXPECT_EQ(model.files["data\\maps\\two.map"].size, 50000u);
-    EXPECT_EQ(model.files["tools\\editor\\editor.exe"].package, "editor.pkg");
-    EXPECT_EQ(model.files["game.exe"].crc, update_test::Crc("game v2, longer"));
+    EXPECT_EQ(model.files.at("data\\maps\\two.map").size, 50000u);
+    EXPECT_EQ(model.files.at("tools\\editor\\editor.exe").package, "editor.pkg");
+    EXPECT_EQ(model.files.at("game.exe").crc, update_test::Crc("game v2, longer"));
     ASSERT_EQ(model.internalApps.size(), 1u);
     ASSERT_EQ(model.optionalApps.size(), 1u);
     EXPECT_EQ(model.optionalApps[0].help, "one\ntwo");

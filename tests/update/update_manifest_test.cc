@@ -77,10 +77,10 @@ TEST(UpdateManifest, BuildsEveryCollection) {
   // Files: lower-cased "\" keys; the later of two spellings wins; unsafe
   // paths, unknown types, increments and add packages not asked for are out.
   ASSERT_EQ(model.files.count("data\\file.bin"), 1u);
-  EXPECT_EQ(model.files["data\\file.bin"].crc, 99u);
-  EXPECT_EQ(model.files["data\\file.bin"].package, "Client.pkg");
+  EXPECT_EQ(model.files.at("data\\file.bin").crc, 99u);
+  EXPECT_EQ(model.files.at("data\\file.bin").package, "Client.pkg");
   EXPECT_EQ(model.files.count("bin\\game.exe"), 1u);
-  EXPECT_EQ(model.files["tool\\tool.exe"].type, ptExt);
+  EXPECT_EQ(model.files.at("tool\\tool.exe").type, ptExt);
   EXPECT_EQ(model.files.count("german\\x"), 1u);
   EXPECT_EQ(model.files.count("editor.exe"), 1u);
   EXPECT_EQ(model.files.count("x86.dll"), 1u);
@@ -141,6 +141,65 @@ TEST(UpdateManifest, FailuresAndLauncherInfo) {
   EXPECT_FALSE(model.ReadLauncherInfo("<U launcherVersion=\"1.0.0.1\"/>"));
   EXPECT_TRUE(model.ReadLauncherInfo("<U launcherVersion=\"1.0.0.1\" launcherSize=\"5\" launcherCRC=\"\"/>"));
   EXPECT_FALSE(model.launcher.crcGiven);
+}
+
+// The FILE lists of a large manifest are read slice by slice; a comment
+// anywhere makes the text be read whole. Both give the same model.
+std::string ManyFiles() {
+  std::string text = "<?xml version=\"1.0\"?>\n<UPDATE modification=\"m\" clientVersion=\"1.0.0.1\">\n";
+  text += "  <PACK type=\"full\" file=\"Client.pkg\" crc=\"1\" size=\"2\">\n";
+  for (int i = 0; i < 2500; ++i) {
+    text += "    <FILE file=\"Data\\Set" + std::to_string(i / 100) + "\\item" + std::to_string(i) +
+            ".txt\" crc=\"" + std::to_string(i) + "\" size=\"" + std::to_string(i * 3) + "\"/>\n";
+    // Other children break the runs: an INFO, an element without a file.
+    if (i == 1500) text += "    <INFO lang=\"fr\"><NAME>x</NAME></INFO>\n";
+    if (i == 2000) text += "    <NOTE/>\n";
+  }
+  text += "    <FILE file='a&amp;b&gt;c.txt' crc='7' size='8' />\n";
+  text += "    <FILE file=\"data\\set0\\ITEM5.txt\" crc=\"55\" size=\"5\"/>\n  </PACK>\n";
+  text += "  <PACK type=\"ext\" file=\"Tool.pkg\" crc=\"3\" size=\"4\"><FILE file=\"tool.exe\" crc=\"9\" size=\"9\"/>"
+          "<INFO lang=\"en\"><NAME>Tool</NAME><EXEC>tool.exe</EXEC></INFO></PACK>\n";
+  text += "  <PACK type=\"increment\" file=\"inc.pkg\" crc=\"5\" size=\"6\">";
+  for (int i = 0; i < 1100; ++i) text += "<FILE file=\"data\\set1\\item" + std::to_string(100 + i) + ".txt\"/>";
+  text += "</PACK>\n  <IGNORE><FILE file=\"*\\user.cfg\"/><FILE file=\"Saves\\slot.sav\"/></IGNORE>\n</UPDATE>\n";
+  return text;
+}
+
+TEST(UpdateManifest, LargeFileListsReadInSlicesGiveTheWholeTextsModel) {
+  const std::string text = ManyFiles();
+  UpdateManifest sliced, whole;
+  ASSERT_TRUE(sliced.Build(text, Context()));
+  ASSERT_TRUE(whole.Build(text + "<!-- read whole -->", Context()));
+  ASSERT_EQ(sliced.files.size(), 2502u);
+  ASSERT_EQ(whole.files.size(), sliced.files.size());
+  for (auto a = sliced.files.begin(), b = whole.files.begin(); a != sliced.files.end(); ++a, ++b) {
+    ASSERT_EQ(a->first, b->first);
+    EXPECT_EQ(a->second.crc, b->second.crc) << a->first;
+    EXPECT_EQ(a->second.size, b->second.size) << a->first;
+    EXPECT_EQ(a->second.package, b->second.package) << a->first;
+  }
+  EXPECT_EQ(sliced.files.at("data\\set0\\item5.txt").crc, 55u);  // the later entry wins
+  EXPECT_EQ(sliced.files.at("a&b>c.txt").size, 8u);
+  EXPECT_EQ(sliced.files.at("tool.exe").type, ptExt);
+  ASSERT_EQ(sliced.increments.size(), 1u);
+  EXPECT_EQ(sliced.increments[0].files.size(), 1100u);
+  EXPECT_EQ(sliced.optionalApps.size(), 1u);
+  EXPECT_EQ(sliced.ignoredNames, whole.ignoredNames);
+  EXPECT_EQ(sliced.ignoredPaths, whole.ignoredPaths);
+
+  // A damaged FILE element fails the build wherever it is, even in a
+  // package this system skips.
+  const std::string damaged[] = {
+      "<U><PACK type=\"full\" file=\"a\"><FILE file=\"x\" crc=1/></PACK></U>",
+      "<U><PACK type=\"full\" platform=\"64\" file=\"a\"><FILE file=\"x\"/><FILE file=\"y\" &/></PACK></U>",
+      "<U><PACK type=\"full\" file=\"a\"><FILE file=\"x\"></PACK></U>",
+      "<U><PACK type=\"full\" file=\"a\"><FILE file=\"x/></PACK></U>",
+  };
+  for (const std::string& bad : damaged) {
+    UpdateManifest model;
+    EXPECT_FALSE(model.Build(bad, Context())) << bad;
+    EXPECT_TRUE(model.files.empty()) << bad;
+  }
 }
 
 TEST(UpdateManifest, ReadsTheArchiveAnswer) {
