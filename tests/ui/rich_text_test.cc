@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"StrayTagEndAndAttributeNamesAreText", "a > b, restart=1", "a > b, restart=1\n"},
         Case{"UnclosedListEndsWithInput", "<ul><li>a", "  \u2022 a\n"},
         Case{"Empty", "", ""}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Case>& param) { return std::string(param.param.name); });
 
 TEST(RichText, EveryLineGoesToTheSink) {
   std::vector<std::string> lines;
