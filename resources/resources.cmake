@@ -1,7 +1,7 @@
 # The embedded resources of Launcher.exe, built from the readable sources in
 # resources/ by tools/resource_pack (included from the root CMakeLists.txt
 # after the launcher and tool targets exist):
-#   "ZIP" 130  resources.rar: zip/ (config.xml, theme_kvxm/), the compiled
+#   "ZIP" 130  resources.rar: zip/ (config.xml, theme_kvxm/, theme_wizard/), the compiled
 #              string tables, the theme's texture atlases (drawn by
 #              tools/theme_art) and its Roboto fonts (fonts-roboto)
 #   "SED" 131  sed.rar: sed/
@@ -60,11 +60,18 @@ set(RES_THEME_ART_NAMES
   edit/Stuff_edit.png
   progress/Stuff_progress.png
   scroll/Stuff_scroll.png)
+# The wizard theme (theme_wizard/) shares them and adds its step indicator.
+set(RES_WIZARD_ART_NAMES dialog/Stuff_steps.png)
 set(RES_THEME_ART_FILES)
 set(RES_THEME_ART_ARGS)
 foreach(name ${RES_THEME_ART_NAMES})
   list(APPEND RES_THEME_ART_FILES ${RES_OUT}/theme_art/${name})
-  list(APPEND RES_THEME_ART_ARGS theme_kvxm/${name}=${RES_OUT}/theme_art/${name})
+  list(APPEND RES_THEME_ART_ARGS theme_kvxm/${name}=${RES_OUT}/theme_art/${name}
+    theme_wizard/${name}=${RES_OUT}/theme_art/${name})
+endforeach()
+foreach(name ${RES_WIZARD_ART_NAMES})
+  list(APPEND RES_THEME_ART_FILES ${RES_OUT}/theme_art/${name})
+  list(APPEND RES_THEME_ART_ARGS theme_wizard/${name}=${RES_OUT}/theme_art/${name})
 endforeach()
 add_custom_command(OUTPUT ${RES_THEME_ART_FILES}
   COMMAND theme_art ${RES_OUT}/theme_art
@@ -78,6 +85,8 @@ add_custom_command(OUTPUT ${RES_OUT}/resources.rar
     ${RES_THEME_ART_ARGS}
     theme_kvxm/fonts/Roboto-Regular.ttf=${LAUNCHER_ROBOTO_REGULAR}
     theme_kvxm/fonts/Roboto-Bold.ttf=${LAUNCHER_ROBOTO_BOLD}
+    theme_wizard/fonts/Roboto-Regular.ttf=${LAUNCHER_ROBOTO_REGULAR}
+    theme_wizard/fonts/Roboto-Bold.ttf=${LAUNCHER_ROBOTO_BOLD}
   DEPENDS resource_pack ${RES_ZIP_SOURCES} ${RES_TABLES} ${RES_THEME_ART_FILES}
     ${LAUNCHER_ROBOTO_REGULAR} ${LAUNCHER_ROBOTO_BOLD}
   COMMENT "Resource archive resources.rar"

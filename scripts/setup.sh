@@ -10,7 +10,7 @@ packages="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libtinyxml2-dev zlib1g-dev libpng-dev libssl-dev libcurl4-openssl-dev
   libarchive-dev libcairo2-dev libfreetype-dev libfontconfig-dev libx11-dev libxext-dev
   libdeflate-dev libcpp-httplib-dev fonts-roboto xvfb xdotool openssl
-  ca-certificates libarchive-tools libacl1-dev"
+  ca-certificates libarchive-tools libacl1-dev libglib2.0-dev dbus-daemon"
 
 missing=""
 for p in $packages; do

@@ -1,6 +1,8 @@
-// theme_art: draws the texture atlases of the embedded theme "kvxm" with
-// cairo and writes them as PNG files (run by the build; resources.cmake packs
-// them into the resource archive below theme_kvxm\).
+// theme_art: draws the texture atlases of the embedded themes with cairo and
+// writes them as PNG files (run by the build; resources.cmake packs them into
+// the resource archive below theme_kvxm\, the single-page theme, and
+// theme_wizard\, the wizard theme, which shares them and adds the step
+// indicator).
 //
 //   theme_art <out folder>
 //       Writes every atlas below the folder under its theme name, for
@@ -531,6 +533,57 @@ void DrawEdit(Atlas& atlas) {
 }
 
 // Progress: the fill (three 6 by 12 pieces) above the track (three more).
+// The wizard's step indicator: three marks (done, current, waiting) and two
+// bars (between done steps, towards waiting ones), in one row.
+void DrawSteps(Atlas& atlas) {
+  constexpr int kMark = 40;
+  const auto mark = [&](int dx, Rgba fill, Rgba ring, bool check) {
+    Canvas skin(kMark, kMark);
+    cairo_t* cr = skin.cr();
+    cairo_arc(cr, kMark / 2.0, kMark / 2.0, kMark / 2.0 - 2, 0, 2 * kPi);
+    SetColor(cr, fill);
+    cairo_fill_preserve(cr);
+    cairo_set_line_width(cr, 3);
+    SetColor(cr, ring);
+    cairo_stroke(cr);
+    if (check) {
+      // A tick for a step behind.
+      cairo_move_to(cr, kMark * 0.30, kMark * 0.52);
+      cairo_line_to(cr, kMark * 0.45, kMark * 0.66);
+      cairo_line_to(cr, kMark * 0.71, kMark * 0.36);
+      cairo_set_line_width(cr, 4);
+      cairo_set_line_cap(cr, CAIRO_LINE_CAP_ROUND);
+      cairo_set_line_join(cr, CAIRO_LINE_JOIN_ROUND);
+      SetColor(cr, Hex(0xFFFFFF));
+      cairo_stroke(cr);
+    }
+    atlas.Place(skin, 0, 0, kMark, kMark, dx, 1);
+  };
+  mark(0, kAccentDeep, kAccentLight, true);
+  {
+    Canvas skin(kMark, kMark);
+    cairo_t* cr = skin.cr();
+    cairo_arc(cr, kMark / 2.0, kMark / 2.0, kMark / 2.0 - 1, 0, 2 * kPi);
+    SetColor(cr, WithAlpha(kAccentLight, 0.30));
+    cairo_fill(cr);
+    cairo_arc(cr, kMark / 2.0, kMark / 2.0, kMark / 2.0 - 7, 0, 2 * kPi);
+    SetVerticalGradient(cr, 7, kMark - 7, kAccentLight, kAccentDeep);
+    cairo_fill(cr);
+    atlas.Place(skin, 0, 0, kMark, kMark, kMark + 1, 1);
+  }
+  mark(2 * (kMark + 1), Hex(0x1A1E27), Hex(0x3A4252), false);
+  const auto bar = [&](int dx, Rgba color) {
+    Canvas skin(8, 8);
+    cairo_t* cr = skin.cr();
+    cairo_rectangle(cr, 0, 0, 8, 8);
+    SetColor(cr, color);
+    cairo_fill(cr);
+    atlas.Place(skin, 0, 0, 8, 8, dx, 1);
+  };
+  bar(3 * (kMark + 1), kAccent);
+  bar(3 * (kMark + 1) + 9, Hex(0x3A4252));
+}
+
 void DrawProgress(Atlas& atlas) {
   {
     Canvas fill(18, 12);
@@ -928,6 +981,7 @@ const std::vector<AtlasSpec>& AtlasSpecs() {
       {"dialog/Stuff_bb_border.png", 24, 36, 9, DrawBorderPanel},
       {"dialog/Stuff_bb_combo_drop.png", 48, 228, 9, DrawDropPanel},
       {"dialog/Stuff_bb_level0.png", 64, 227, 9, DrawPageBackground},
+      {"dialog/Stuff_steps.png", 140, 42, 5, DrawSteps},
       {"dialog/error.png", 128, 129, 1, DrawError},
       {"dialog/logo.png", 276, 108, 1, DrawLogo},
       {"edit/Stuff_edit.png", 56, 268, 36, DrawEdit},

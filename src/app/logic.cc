@@ -17,6 +17,7 @@
 #include "ui/window_backend_factory.h"
 #include "ui/layered_window.h"
 #include "ui/control_name_table.h"
+#include "ui/folder_choice_form.h"
 #include "ui/theme_setup.h"
 #include "ui/window_texts.h"
 #include "install/client_launcher.h"
@@ -279,6 +280,10 @@ void CLogic::RunMessageLoop() {
     if (message.message == platform::WM_COMMAND && message.wParam == kMenuExit) {
       platform::PostMessage(mainWindow, eWindowsMessage_Exit, kExitSilentDownload, 0);
     }
+    if (message.message == platform::WM_KEYDOWN && message.wParam == platform::VK_ESCAPE && folderChoice) {
+      OnBtnClicked(ui::ctlFolderChoiceCancel);  // Escape leaves the folder choice only
+      continue;
+    }
     if (message.message == platform::WM_KEYDOWN && message.wParam == platform::VK_ESCAPE && settings.singlePageMode &&
         runMode != rmSetLongName) {
       Quit();
@@ -337,6 +342,7 @@ void CLogic::uninit() {
     mainWindow = 0;
   }
   windowTexts.reset();
+  folderChoice.reset();
   layeredWindow.reset();
 }
 

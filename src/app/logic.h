@@ -30,6 +30,7 @@
 #include "config/launcher_settings.h"
 #include "net/downloader_notify.h"
 #include "servers/server_failover.h"
+#include "platform/folder_chooser.h"
 #include "platform/message.h"
 #include "platform/exclusive_lock.h"
 #include "platform/named_mutex.h"
@@ -48,6 +49,7 @@ namespace NetEx {
 class CNetTransport;
 }
 namespace ui {
+class CFolderChoiceForm;
 class CLayeredWindow;
 class CWindowTexts;
 class GuiControl;
@@ -119,6 +121,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void SetEditContent(int32_t id, const std::string& text) override;
   void SetProgress(int32_t id, double percent) override;
   void BringToFront() override;
+  void SetStepCount(int32_t count) override;
   void AwaitAnswer(const std::string& page) override { EndForNoDisplay(page); }
 
   // IDownloaderNotify, on the main thread.
@@ -130,6 +133,12 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void filePartReceived(const DownloadPart& part, bool endedEarly) override;
   void updateProgress(uint64_t bytes, bool streaming) override;
   void netError(int32_t type, uint32_t errorCode, int32_t httpStatus, const std::string& answer) override;
+  // The licence answer's text ("LICENSE/text()" below its first element,
+  // "<br/>" as line feeds, "&nbsp;" as blanks); false when the answer does
+  // not parse or holds no text.
+  static bool ReadLicenseAnswer(std::string_view body, std::string& text);
+  // The licence's markup as lines (each logged) in the terms list.
+  void ShowLicense(const std::string& text);
 
   void fileReceived() override;
 
@@ -151,6 +160,12 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void BuildExternalApplications();
   // After the download: the chosen optional applications are started.
   void RunExternalApplications();
+  // The wizard's pages of additional applications, three a page: page
+  // `group` with its check boxes and help buttons.
+  void ShowExternalAppGroup(size_t group);
+  // The wizard install's first page once the licence and the manifest are
+  // in; with "/auto" its answers are given at once.
+  void ShowTermsPage();
   // The package downloads start: the unpacker runs, the list is built with
   // the resume rule, and the first package is requested (or, with nothing
   // to fetch, the run goes on after the download).
@@ -189,6 +204,18 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void Launch();
   // The client folder for the run: the chosen one, else the default.
   void PrepareDestinationFolder();
+  // Browse (12353) and Change (12392): the desktop's folder chooser, or,
+  // where no portal answers, the folder choice form of our own; the result
+  // becomes the proposed client folder once it passed the destination check.
+  void ChooseDestinationFolder();
+  // A chosen or typed folder as the proposed client folder: cleaned,
+  // checked (CheckDestination); a refused one shows string 108 and changes
+  // nothing, an empty one is ignored. True when it was taken.
+  bool ProposeDestination(const std::string& text);
+  // The desktop's folder chooser; tests may point it elsewhere.
+  std::function<platform::ePortalChoice(const platform::FolderChooserRequest&, std::string&)> chooseFolderWithPortal =
+      platform::ChooseFolderWithPortal;
+  ui::CFolderChoiceForm* FolderChoiceForm() const { return folderChoice.get(); }
   CCheckerThread* FileChecker();
 
   // IPackageDownloadsHost.
@@ -287,6 +314,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   platform::WindowHandle requesterWindow = 0;
   bool debugMode = false;
   bool networkStarted = false;
+  bool licenseReady = false;  // the first licence answer of a wizard install arrived
   bool trayMode = false;
   bool runThreadDone = false;
   bool silentDownloadDone = false;
@@ -303,6 +331,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   std::string manifestArchive;
 
   std::unique_ptr<ui::CLayeredWindow> layeredWindow;
+  std::unique_ptr<ui::CFolderChoiceForm> folderChoice;  // open while the own folder form is in front
   std::unique_ptr<ui::CWindowTexts> windowTexts;
   // The pages: which is in front, the message page's state.
   CWizardPages pages{*this};
@@ -314,6 +343,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
     bool selected = true;
   };
   std::vector<ExternalApplication> externalApps;
+  size_t externalAppGroup = 0;  // the page of them in front
+  bool destinationChosen = false;  // the user proposed the client folder
 
   // The "/download" service.
   CDownloadService downloadService{*this};
@@ -356,6 +387,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void OnMessageOk();
   void OnMessageRetry();
   void NextFromShortcutPage();
+  void StartAfterChoices();
+  void KeepExternalAppChoices();
   static int64_t MainWindowProc(CLogic* self, const platform::Message& message);
 
   DocumentSource m_documentSource;

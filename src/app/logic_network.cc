@@ -5,11 +5,16 @@
 
 #include "base/log_impl.h"
 #include "app/logic.h"
+#include "base/xml_path_query.h"
 #include "config/launcher_lang_table.h"
 #include "net/downloader.h"
 #include "net/net_transport.h"
 #include "platform/file_system.h"
 #include "platform/message_loop.h"
+#include "ui/control_name_table.h"
+#include "ui/gui_scroll_ctrl.h"
+#include "ui/gui_text_label_ctrl.h"
+#include "ui/rich_text.h"
 
 namespace {
 
@@ -21,6 +26,12 @@ std::string LocaleOf(const LanguageList& languages) {
     if (entry.code == languages.currentCode) return entry.localeName;
   }
   return std::string();
+}
+
+void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
+  for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+    text.replace(at, from.size(), to);
+  }
 }
 
 }  // namespace
@@ -116,10 +127,40 @@ void CLogic::kbFilePartReceived(int64_t, int64_t) {}
 
 void CLogic::kbFileReceived(const CBuffer&) {}
 
-void CLogic::licenseReceived(const CBuffer&) {
+void CLogic::licenseReceived(const CBuffer& body) {
+  Log("License received");
   if (failover) failover->OnDownloadSucceeded();
+  std::string text;
+  if (!ReadLicenseAnswer(body.View(), text)) {
+    netError(eDownloadKind_License, 0, 0, std::string());
+    return;
+  }
+  ShowLicense(text);
   Log("License Ready");
-  if (runMode == rmInstall && !settings.singlePageMode) RequestManifest();
+  if (runMode == rmInstall && !settings.singlePageMode && !licenseReady) {
+    licenseReady = true;
+    RequestManifest();
+  }
+}
+
+bool CLogic::ReadLicenseAnswer(std::string_view body, std::string& text) {
+  tinyxml2::XMLDocument document;
+  if (document.Parse(body.data(), body.size()) != tinyxml2::XML_SUCCESS) return false;
+  if (!XmlQueryText(document.FirstChildElement(), "LICENSE/text()", text) || text.empty()) return false;
+  ReplaceAll(text, "<br/>", "\n");
+  ReplaceAll(text, "&nbsp;", " ");
+  return true;
+}
+
+void CLogic::ShowLicense(const std::string& text) {
+  std::string lines = ui::ConvertRichText(text, [this](const std::string& line) { Log(line); });
+  if (!lines.empty() && lines.back() == '\n') lines.pop_back();
+  ui::GuiControl* terms = Control(ui::ctlTerms);
+  if (auto* scroll = dynamic_cast<ui::CGuiScrollCtrl*>(terms)) terms = scroll->Content();
+  if (auto* label = dynamic_cast<ui::CGuiTextLabelCtrl*>(terms)) {
+    label->text = std::move(lines);
+    label->TextChanged();
+  }
 }
 
 void CLogic::updateXmlReceived(const CBuffer& body) {

@@ -4,11 +4,15 @@
 #include <algorithm>
 
 #include "base/log_impl.h"
+#include "app/destination_guard.h"
 #include "app/logic.h"
 #include "config/launcher_lang_table.h"
 #include "net/downloader.h"
+#include "platform/file_system.h"
 #include "platform/shell_open.h"
 #include "ui/control_name_table.h"
+#include "ui/folder_choice.h"
+#include "ui/folder_choice_form.h"
 #include "ui/gui_check_box_ctrl.h"
 #include "ui/gui_combo_box_ctrl.h"
 #include "ui/gui_edit_ctrl.h"
@@ -144,6 +148,11 @@ void CLogic::SetProgress(int32_t id, double percent) {
   if (auto* bar = dynamic_cast<ui::CGuiProgressCtrl*>(Control(id))) bar->SetPercent(static_cast<float>(percent));
 }
 
+void CLogic::SetStepCount(int32_t count) {
+  if (!layeredWindow) return;
+  for (size_t i = 0; i < layeredWindow->FormCount(); ++i) layeredWindow->Form(i)->stepCount = count;
+}
+
 void CLogic::BringToFront() {
   if (layeredWindow) {
     layeredWindow->Backend().Show(true);
@@ -207,8 +216,11 @@ void CLogic::OnBtnClicked(int32_t id) {
       Quit();
       return;
     case ui::ctlAgree:
-      ShowPage(ePage_DestinationFolder);
       portable = IsChecked(ui::ctlCheckboxGuest);
+      // The default folder follows the kind of installation until the user chose one.
+      if (!destinationChosen) PrepareDestinationFolder();
+      SetControlString(ui::ctlFolder, clientFolder);
+      ShowPage(ePage_DestinationFolder);
       return;
     case ui::ctlNext:
       if (settings.skipIconsPage) {
@@ -218,6 +230,22 @@ void CLogic::OnBtnClicked(int32_t id) {
       ShowPage(ePage_Shortcuts);
       SetChecked(ui::ctlCheckboxIconDesktop, settings.createDesktopIcon);
       SetChecked(ui::ctlCheckboxIconPrograms, settings.createProgramsIcon);
+      return;
+    case ui::ctlSingleInstallButtonBrowse:
+    case ui::ctlChangeFolder:
+      ChooseDestinationFolder();
+      return;
+    case ui::ctlFolderChoiceList:
+    case ui::ctlFolderChoiceUp:
+    case ui::ctlFolderChoiceOk:
+    case ui::ctlFolderChoiceCancel:
+      if (!folderChoice) return;
+      if (const auto result = folderChoice->OnCommand(id); result != ui::CFolderChoiceForm::eResult_None) {
+        const std::string typed = folderChoice->EditText();
+        folderChoice.reset();
+        ShowPage(currentPage);
+        if (result == ui::CFolderChoiceForm::eResult_Ok) ProposeDestination(typed);
+      }
       return;
     case ui::ctlSingleInstallButtonInstall:
       if (runMode == rmUninstaller) {
@@ -256,9 +284,31 @@ void CLogic::OnBtnClicked(int32_t id) {
       ShowPage(ePage_DestinationFolder);
       return;
     case ui::ctlNextIcons:
-    case ui::ctlNextExtapp:
       NextFromShortcutPage();
       return;
+    case ui::ctlNextExtapp:
+      KeepExternalAppChoices();
+      if ((externalAppGroup + 1) * 3 < externalApps.size()) {
+        ShowExternalAppGroup(externalAppGroup + 1);
+      } else {
+        StartAfterChoices();
+      }
+      return;
+    case ui::ctlBackExtapp:
+      KeepExternalAppChoices();
+      if (externalAppGroup > 0) {
+        ShowExternalAppGroup(externalAppGroup - 1);
+      } else {
+        ShowPage(settings.skipIconsPage ? ePage_DestinationFolder : ePage_Shortcuts);
+      }
+      return;
+    case ui::ctlButtonExtappHelp1:
+    case ui::ctlButtonExtappHelp1 + 1:
+    case ui::ctlButtonExtappHelp1 + 2: {
+      const size_t index = externalAppGroup * 3 + static_cast<size_t>(id - ui::ctlButtonExtappHelp1);
+      if (index < externalApps.size()) ShowMessagePage({.text = externalApps[index].app.help});
+      return;
+    }
     case ui::ctlCancelIcons:
     case ui::ctlCancelExtapp:
     case ui::ctlCancelDestfolder:
@@ -371,15 +421,109 @@ void CLogic::OnMessageRetry() {
   }
 }
 
-// Next on the shortcut page: no optional applications are offered by the
-// single page, so the installation (or, outside an install, the check of
-// the files) goes on at once.
+// Next on the shortcut page: the wizard offers the additional applications
+// first (with "/auto" their preselection stands); the single page offers
+// none, so the installation (or, outside an install, the check of the
+// files) goes on at once.
 void CLogic::NextFromShortcutPage() {
+  if (!settings.singlePageMode && !externalApps.empty() && !autoInstall) {
+    ShowExternalAppGroup(0);
+    EndForNoDisplay("the additional applications page");
+    return;
+  }
+  StartAfterChoices();
+}
+
+void CLogic::StartAfterChoices() {
   if (runMode == rmInstall) {
     StartInstall();
   } else {
     PlaceLauncherAndRelease();
   }
+}
+
+void CLogic::ShowExternalAppGroup(size_t group) {
+  externalAppGroup = group;
+  for (size_t i = 0; i < 3; ++i) {
+    const size_t index = group * 3 + i;
+    const bool shown = index < externalApps.size();
+    const int32_t box = ui::ctlCheckboxExtapp1 + static_cast<int32_t>(i);
+    const int32_t help = ui::ctlButtonExtappHelp1 + static_cast<int32_t>(i);
+    ShowControl(box, shown);
+    ShowControl(help, shown && !externalApps[index].app.help.empty());
+    if (!shown) continue;
+    SetControlString(box, externalApps[index].app.name);
+    SetChecked(box, externalApps[index].selected);
+  }
+  ShowPage(ePage_ExternalApps, pages.StepOf(ePage_ExternalApps) > 0
+                                   ? pages.StepOf(ePage_ExternalApps) + static_cast<int32_t>(group)
+                                   : -1);
+}
+
+void CLogic::KeepExternalAppChoices() {
+  for (size_t i = 0; i < 3; ++i) {
+    const size_t index = externalAppGroup * 3 + i;
+    if (index < externalApps.size()) {
+      externalApps[index].selected = IsChecked(ui::ctlCheckboxExtapp1 + static_cast<int32_t>(i));
+    }
+  }
+}
+
+void CLogic::ShowTermsPage() {
+  SetChecked(ui::ctlCheckboxGuest, portable);
+  ShowPage(ePage_Terms);
+  if (!autoInstall) {
+    EndForNoDisplay("the terms page");
+    return;
+  }
+  // "/auto": the terms agreed, the folder and the shortcuts as proposed.
+  OnBtnClicked(ui::ctlAgree);
+  OnBtnClicked(ui::ctlNext);
+  if (!settings.skipIconsPage && pages.CurrentPage() == ePage_Shortcuts) OnBtnClicked(ui::ctlNextIcons);
+}
+
+// The folder choice.
+
+void CLogic::ChooseDestinationFolder() {
+  // The chooser is modal: the control under the mouse no longer is.
+  if (layeredWindow) layeredWindow->OnMouseLeave();
+  if (clientFolder.empty()) PrepareDestinationFolder();
+  std::string start = clientFolder;
+  if (!platform::DirectoryExists(start) && !ui::NearestExistingFolder(start)) start.clear();
+  platform::FolderChooserRequest request;
+  request.title = GetString(24);
+  request.startFolder = start;
+  request.parentWindow = layeredWindow ? layeredWindow->Backend().NativeWindowId() : 0;
+  std::string chosen;
+  switch (chooseFolderWithPortal ? chooseFolderWithPortal(request, chosen) : platform::ePortalChoice_Unavailable) {
+    case platform::ePortalChoice_Chosen:
+      ProposeDestination(ui::ProposedFolder(chosen, clientFolder, settings.fullName));
+      return;
+    case platform::ePortalChoice_Cancelled:
+      return;
+    case platform::ePortalChoice_Unavailable:
+      break;
+  }
+  const int formNumber = layeredWindow ? ui::CFolderChoiceForm::FormNumberIn(*layeredWindow) : 0;
+  if (formNumber == 0) return;
+  folderChoice = std::make_unique<ui::CFolderChoiceForm>(*layeredWindow, formNumber);
+  folderChoice->Open({.productFolder = settings.fullName, .currentFolder = clientFolder, .startFolder = start});
+  EndForNoDisplay("the folder choice");
+}
+
+bool CLogic::ProposeDestination(const std::string& text) {
+  const std::string folder = ui::FolderFromEditText(text);
+  // An emptied field keeps the folder proposed before.
+  if (folder.empty()) return false;
+  const DestinationDecision decision = CheckDestination(folder, settings.fullName);
+  if (decision.check != eDestinationCheck_Ok) {
+    ShowMessagePage({.text = GetString(108), .errorIcon = true});
+    return false;
+  }
+  clientFolder = decision.folder;
+  destinationChosen = true;
+  SetControlString(settings.singlePageMode ? ui::ctlSingleInstallTextFolder : ui::ctlFolder, clientFolder);
+  return true;
 }
 
 void CLogic::OnCBNSelChange() {

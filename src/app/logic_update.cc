@@ -137,10 +137,22 @@ void CLogic::ManifestWork() {
   }
   if (runMode == rmUpdate) fileChecker->LoadOldAppList();
   BuildExternalApplications();
+  const size_t appGroups = (externalApps.size() + 2) / 3;
   if (runMode == rmUpdate) {
+    const std::vector<IconRecord> records = fileChecker->BuildShortcutRecords();
+    if (!settings.singlePageMode) {
+      pages.SetStepFrames(
+          {.install = false, .portable = portable, .refreshIcons = !records.empty(), .appGroups = appGroups});
+    }
     // An update goes straight on to the check of the files, once the
     // shortcuts are refreshed.
-    if (RefreshShortcuts(fileChecker->BuildShortcutRecords())) NextFromShortcutPage();
+    if (RefreshShortcuts(records)) NextFromShortcutPage();
+    return;
+  }
+  if (!settings.singlePageMode && runMode == rmInstall) {
+    pages.SetStepFrames({.install = true, .skipIconsPage = settings.skipIconsPage, .portable = portable,
+                         .appGroups = appGroups});
+    ShowTermsPage();
     return;
   }
   if (settings.singlePageMode && runMode != rmSetLongName) {

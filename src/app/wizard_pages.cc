@@ -4,6 +4,7 @@
 
 #include "base/log_impl.h"
 #include "ui/control_name_table.h"
+#include "ui/rich_text.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ void CWizardPages::SetProgressBar(double percent) {
 
 void CWizardPages::ShowPage(ePage page, int32_t frame) {
   m_currentPage = page;
-  if (frame < 0) frame = m_pageVariant;
+  if (frame < 0) frame = m_host.SinglePageMode() || StepOf(page) == 0 ? m_pageVariant : StepOf(page);
   // The shortcut panel of the single install page belongs to its tall frame
   // (an install); the short frames end below the buttons and would show
   // only the panel's top edge.
@@ -62,6 +63,35 @@ void CWizardPages::ShowPage(ePage page, int32_t frame) {
     m_host.ShowControl(ui::ctlSingleInstallSpriteHide, frame == ePageVariant_SingleInstall);
   }
   m_host.ShowForm(page, frame);
+}
+
+int32_t CWizardPages::StepOf(ePage page) const {
+  const auto it = m_steps.find(page);
+  return it == m_steps.end() ? 0 : it->second;
+}
+
+void CWizardPages::SetStepFrames(const StepPlan& plan) {
+  m_steps.clear();
+  std::vector<ePage> order;
+  int32_t step = 0;
+  const auto take = [&](ePage page, int32_t steps = 1) {
+    m_steps[page] = step + 1;
+    step += steps;
+    order.push_back(page);
+  };
+  if (plan.install) {
+    take(ePage_Terms);
+    take(ePage_DestinationFolder);
+    if (!plan.skipIconsPage) take(ePage_Shortcuts);
+  }
+  if (plan.appGroups > 0) take(ePage_ExternalApps, static_cast<int32_t>(plan.appGroups));
+  if (!plan.portable && (plan.install || plan.refreshIcons)) take(ePage_WaitAssistant);
+  take(ePage_Download);
+  take(ePage_Finish);
+  m_stepCount = step;
+  for (ePage page : order) m_host.ShowForm(page, m_steps[page]);
+  m_host.SetStepCount(m_stepCount);
+  if (m_currentPage != ePage_None) ShowPage(m_currentPage);
 }
 
 void CWizardPages::ShowMessagePage(const MessagePage& page) {
@@ -82,7 +112,10 @@ void CWizardPages::ShowMessagePage(const MessagePage& page) {
   m_host.ShowControl(ui::ctlMblistboxSpriteError, page.errorIcon);
   m_host.ShowControl(ui::ctlMblistbox, true);
   m_host.ShowControl(ui::ctlMblistboxError, true);
-  m_host.SetControlString(ui::ctlMblistboxError, page.text);
+  // The text's markup becomes plain lines; each line is logged as it is made.
+  std::string shown = ui::ConvertRichText(page.text, [this](const std::string& line) { Log(line); });
+  if (!shown.empty() && shown.back() == '\n') shown.pop_back();
+  m_host.SetControlString(ui::ctlMblistboxError, shown);
   if (m_currentPage != MessagePageNumber()) m_savedPage = m_currentPage;
   ShowPage(MessagePageNumber());
   if (log) log->WriteEmptyLines(1);

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,8 @@ class IWizardPagesHost {
   virtual void SetProgress(int32_t id, double percent) = 0;
   // The main window shown and given the focus.
   virtual void BringToFront() = 0;
+  // How many steps the step indicators of the wizard's pages count.
+  virtual void SetStepCount(int32_t /*count*/) {}
   // A page that waits for an answer is in front (after it was logged).
   virtual void AwaitAnswer(const std::string& /*page*/) {}
 };
@@ -47,8 +50,26 @@ class CWizardPages {
   explicit CWizardPages(IWizardPagesHost& host) : m_host(host) {}
   CLogImplW* log = nullptr;
 
-  // Page `page` with frame `frame` (-1: the page variant).
+  // Page `page` with frame `frame` (-1: the page's step in the wizard
+  // theme once the step frames are set, else the page variant).
   void ShowPage(ePage page, int32_t frame = -1);
+  // What the step frames of a wizard run count.
+  struct StepPlan {
+    bool install = true;        // rmInstall; else an update
+    bool skipIconsPage = false;
+    bool portable = false;
+    bool refreshIcons = false;  // an update whose shortcuts change
+    size_t appGroups = 0;       // pages of additional applications (3 a page)
+  };
+  // Shows each step's page once with its step number as the frame, tells
+  // the host the step count, and shows the current page again. In order:
+  // terms 1, folder 2, shortcuts (unless skipped), additional applications
+  // (one step a page), waiting for the assistant (unless portable), download,
+  // launch; an update counts the waiting page only when its shortcuts change.
+  void SetStepFrames(const StepPlan& plan);
+  // The step of a wizard page (0: none).
+  int32_t StepOf(ePage page) const;
+  int32_t StepCount() const { return m_stepCount; }
   // The message page in front; the page it covers is kept for its return
   // (a message over a message keeps the page below both).
   void ShowMessagePage(const MessagePage& page);
@@ -91,4 +112,6 @@ class CWizardPages {
   MessagePage m_message;
   std::string m_prefill;
   eMessagePurpose m_failedPurpose = eMessagePurpose_None;
+  std::map<ePage, int32_t> m_steps;
+  int32_t m_stepCount = 0;
 };

@@ -8,6 +8,8 @@
 #include "ui/gui_bitmap_ctrl.h"
 #include "ui/gui_button_ctrl.h"
 #include "ui/gui_check_box_ctrl.h"
+#include "ui/gui_folder_list_ctrl.h"
+#include "ui/gui_step_indicator_ctrl.h"
 #include "ui/gui_progress_ctrl.h"
 #include "ui/gui_progress_wait_ctrl.h"
 #include "ui/gui_scroll_ctrl.h"
@@ -46,6 +48,8 @@ const ControlType kControlTypes[] = {
     {"CGuiTextLabelCtrl", ctTextLabel, Make<CFabricTextLabel>},
     {"CGuiTextLinesCtrl", ctTextLines, Make<CFabricTextArea>},
     {"tooltip", ctToolTip, nullptr},
+    {"CGuiFolderListCtrl", ctFolderList, Make<ControlFabricBase<CGuiFolderListCtrl>>},
+    {"CGuiStepIndicatorCtrl", ctStepIndicator, Make<ControlFabricBase<CGuiStepIndicatorCtrl>>},
 };
 
 const ControlType* FindType(std::string_view name) {
@@ -83,6 +87,8 @@ bool ApplyCommonAttributes(const tinyxml2::XMLElement* element, GuiControl& cont
 
   const char* func = element->Attribute("func");
   control.id = func ? NameToId(func) : -1;
+  // A fixed caption that is no language string (the close button's cross).
+  if (const char* caption = element->Attribute("text")) control.text = caption;
 
   const char* profileName = element->Attribute("profile");
   const ThemeProfile* profile = profileName ? FindProfile(profileName) : nullptr;

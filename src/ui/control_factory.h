@@ -41,6 +41,8 @@ enum ControlTypeCode {
   ctTextLabel = 10,
   ctTextLines = 11,
   ctToolTip = 12,
+  ctFolderList = 13,
+  ctStepIndicator = 14,
   ctUnknown = -1,
 };
 
@@ -48,7 +50,8 @@ enum ControlTypeCode {
 // ctUnknown for any other name.
 ControlTypeCode ControlTypeOf(std::string_view elementName);
 
-// Reads "pt", "size", "func" and "profile" and sets the profile; shared by
+// Reads "pt", "size", "func", "profile" and the optional fixed caption
+// "text", and sets the profile; shared by
 // every factory. False when a required attribute is missing or invalid, the
 // profile is unknown or SetProfile fails.
 bool ApplyCommonAttributes(const tinyxml2::XMLElement* element, GuiControl& control, GuiControl* parent);

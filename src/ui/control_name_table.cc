@@ -99,6 +99,14 @@ constexpr ControlNameRow kRows[] = {
     {"text_programwill", 12436, 91},
     {"text_wantuninstall", 12437, 92},
     {"text_wantuninstall_path", 12438, -1},
+    // The folder choice form of our own (no system dialog).
+    {"folder_choice_caption", 12439, 24},
+    {"folder_choice_list", 12440, -1},
+    {"folder_choice_edit", 12441, -1},
+    {"folder_choice_up", 12442, -1},
+    {"folder_choice_ok", 12443, 57},
+    {"folder_choice_cancel", 12444, 48},
+    {"folder_choice_path", 12445, -1},
 };
 
 }  // namespace

@@ -107,6 +107,14 @@ enum ControlId : std::int32_t {
   ctlTextProgramwill = 12436,
   ctlTextWantuninstall = 12437,
   ctlTextWantuninstallPath = 12438,
+  // The folder choice form.
+  ctlFolderChoiceCaption = 12439,
+  ctlFolderChoiceList = 12440,
+  ctlFolderChoiceEdit = 12441,
+  ctlFolderChoiceUp = 12442,
+  ctlFolderChoiceOk = 12443,
+  ctlFolderChoiceCancel = 12444,
+  ctlFolderChoicePath = 12445,
 };
 
 }  // namespace ui

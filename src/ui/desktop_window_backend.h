@@ -52,6 +52,7 @@ class DesktopWindowBackend : public IWindowBackend {
   void SetCapture(bool capture) override { m_display->SetCapture(capture); }
   void TakeFocus() override { m_display->TakeFocus(); }
   void SetTitle(const std::string& title) override { m_display->SetTitle(title); }
+  uint64_t NativeWindowId() const override { return m_display->NativeId(); }
   void ShowError(const std::string& caption, const std::string& text) override;
   bool SkipsUnchangedFrames() const override { return true; }
   bool TakesInput() const override { return true; }

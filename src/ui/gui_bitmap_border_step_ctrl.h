@@ -44,6 +44,13 @@ class CGuiBitmapBorderStepCtrl : public CGuiBitmapBorderCtrl {
   int sizeIndex = 0;
   // Whether ApplySize ran; before, Relayout keeps the "size" attribute.
   bool sizeApplied = false;
+  // The frame the form was last shown with (the window passes every frame
+  // number here, also those above the four sizes): in a wizard theme the
+  // page's step, which its step indicator shows; -1 before it was shown
+  // with one.
+  int frameNumber = -1;
+  // How many steps the run's wizard has (0: none yet).
+  int stepCount = 0;
 };
 
 }  // namespace ui

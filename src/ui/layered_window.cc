@@ -10,6 +10,7 @@
 #include "ui/control_factory.h"
 #include "ui/control_name_table.h"
 #include "ui/dpi_factor.h"
+#include "ui/folder_choice_form.h"
 #include "ui/font_cache.h"
 #include "ui/gui_text_label_ctrl.h"
 #include "ui/gui_tool_tip_ctrl.h"
@@ -141,7 +142,10 @@ void CLayeredWindow::ShowForm(int number, int sizeIndex) {
   NoteInput();
   if (number < 1 || static_cast<size_t>(number) > m_forms.size()) return;
   m_currentFormIndex = static_cast<size_t>(number - 1);
-  if (sizeIndex >= 0) CurrentForm()->ApplySize(sizeIndex);
+  if (sizeIndex >= 0) {
+    CurrentForm()->frameNumber = sizeIndex;
+    CurrentForm()->ApplySize(sizeIndex);
+  }
   Resize();
 }
 
@@ -150,6 +154,16 @@ GuiControl* CLayeredWindow::FindControl(int id) const {
     if (GuiControl* found = FindInTree(*form, id)) return found;
   }
   return nullptr;
+}
+
+std::vector<GuiControl*> CLayeredWindow::FindControls(int id) const {
+  std::vector<GuiControl*> found;
+  for (const auto& form : m_forms) {
+    ForEachControl(*form, [&](GuiControl& control) {
+      if (control.id == id) found.push_back(&control);
+    });
+  }
+  return found;
 }
 
 void CLayeredWindow::ReTextControls() {
@@ -482,7 +496,13 @@ std::unique_ptr<CLayeredWindow> CreateLauncherWindow(const tinyxml2::XMLDocument
                                                      LayeredWindowHooks hooks) {
   if (!backend) return nullptr;
   auto window = std::make_unique<CLayeredWindow>(std::move(backend));
-  if (!window->SetForms(LoadForms(themeDocument))) return nullptr;
+  std::vector<std::unique_ptr<CGuiBitmapBorderStepCtrl>> forms = LoadForms(themeDocument);
+  // The folder choice of our own follows the theme's pages, drawn with its
+  // profiles (a theme without them has none).
+  if (forms.size() >= CLayeredWindow::kMinimumForms) {
+    if (auto folderForm = CFolderChoiceForm::CreateForm()) forms.push_back(std::move(folderForm));
+  }
+  if (!window->SetForms(std::move(forms))) return nullptr;
   if (!window->Create()) return nullptr;
   window->SetHooks(std::move(hooks));
   return window;

@@ -104,6 +104,9 @@ class CLayeredWindow {
   // The first control with `id`, depth first in form order, forms
   // included; null when there is none.
   GuiControl* FindControl(int id) const;
+  // Every control with `id`, depth first in form order (a wizard theme has
+  // a language box on several pages).
+  std::vector<GuiControl*> FindControls(int id) const;
   // Every text control of every form takes its default language string
   // (when that string is not empty) and hears TextChanged.
   void ReTextControls();

@@ -23,6 +23,7 @@
 
 #include <cairo.h>
 
+#include <cstdint>
 #include <string>
 
 #include "ui/gui_types.h"
@@ -71,6 +72,9 @@ class IWindowBackend {
   virtual void TakeFocus() {}
   virtual void SetTitle(const std::string& /*title*/) {}
   virtual void Show(bool /*visible*/) {}
+  // The native window's identifier (an X11 window id) for dialogs of other
+  // programs that must stay on top of it; 0 off-screen.
+  virtual uint64_t NativeWindowId() const { return 0; }
   // A modal error message of the window ("Failed to create window!").
   virtual void ShowError(const std::string& caption, const std::string& text) = 0;
 };

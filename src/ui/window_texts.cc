@@ -120,17 +120,22 @@ bool CWindowTexts::InitTextControls() {
   Log("Init text controls .. ", false);
   const WindowTextState state = State();
 
-  if (auto* box = dynamic_cast<CGuiComboBoxCtrl*>(m_window.FindControl(ctlLanguage))) {
+  // Every page with a language box lists the languages (the wizard has several).
+  int current = -1;
+  bool anyBox = false;
+  for (GuiControl* control : m_window.FindControls(ctlLanguage)) {
+    auto* box = dynamic_cast<CGuiComboBoxCtrl*>(control);
+    if (!box) continue;
+    anyBox = true;
     box->ClearItems();
-    int current = -1;
     for (size_t i = 0; i < m_languages.entries.size(); ++i) {
       box->AddItem(ctlButtonLang1 + static_cast<std::int32_t>(i), m_languages.entries[i].longName);
       // Of two entries with the current code the later one counts, as in the
       // language index.
       if (m_languages.entries[i].code == m_languages.currentCode) current = static_cast<int>(i);
     }
-    if (current >= 0) SelectLanguage(current, true);
   }
+  if (anyBox && current >= 0) SelectLanguage(current, true);
 
   if (state.singlePageMode) {
     SetControlText(ctlSingleInstallCheckboxTerms, 43);
@@ -189,16 +194,20 @@ bool CWindowTexts::InitTextControls() {
 }
 
 void CWindowTexts::SelectLanguage(int index, bool quiet) {
-  auto* box = dynamic_cast<CGuiComboBoxCtrl*>(m_window.FindControl(ctlLanguage));
-  if (!box) return;
+  const std::vector<GuiControl*> boxes = m_window.FindControls(ctlLanguage);
+  if (boxes.empty()) return;
   if (index < 0 || static_cast<size_t>(index) >= m_languages.entries.size()) return;
   const LanguageEntry entry = m_languages.entries[static_cast<size_t>(index)];
 
   m_languages.currentCode = entry.code;
-  box->text = entry.longName;
-  box->TextChanged();
-  box->SetSelectedIndex(index);
-  box->SetFlagIndex(entry.icon);
+  for (GuiControl* control : boxes) {
+    auto* box = dynamic_cast<CGuiComboBoxCtrl*>(control);
+    if (!box) continue;
+    box->text = entry.longName;
+    box->TextChanged();
+    box->SetSelectedIndex(index);
+    box->SetFlagIndex(entry.icon);
+  }
 
   if (CLauncherLangTable* table = CLauncherLangTable::Current()) table->SetCurrent(entry.ordinal);
   if (!entry.code.empty() && languageCodeChanged) languageCodeChanged(entry.code);
