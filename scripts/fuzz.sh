@@ -20,7 +20,7 @@ case "$mode" in
         esac ;;
   *) echo "usage: $0 short | long [seconds] [target...]" >&2; exit 2 ;;
 esac
-targets="${*:-rar zip manifest xml_path config theme cud language maintenance bus_records command_line}"
+targets="${*:-rar zip manifest xml_path config theme cud language maintenance bus_records command_line download_task}"
 
 cmake --preset fuzz >/dev/null
 build_targets=""
