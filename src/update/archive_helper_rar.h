@@ -28,7 +28,11 @@ class CArchiveHelperRar {
  public:
   static CArchiveHelperRar& Instance();
 
-  CArchiveHelperRar() = default;
+  // Entries are decoded into memory whole: a larger one fails to extract
+  // before anything is decoded.
+  static constexpr uint64_t kDefaultMaxEntrySize = uint64_t{1} << 30;
+
+  CArchiveHelperRar() { SetMaxEntrySize(kDefaultMaxEntrySize); }
   CArchiveHelperRar(const CArchiveHelperRar&) = delete;
   CArchiveHelperRar& operator=(const CArchiveHelperRar&) = delete;
 
@@ -38,6 +42,10 @@ class CArchiveHelperRar {
   // Opens an image the caller keeps alive until Close().
   bool Open(const uint8_t* data, size_t size);
   void Close();
+  void SetMaxEntrySize(uint64_t bytes) {
+    m_rar.SetMaxEntrySize(bytes);
+    m_rar5.SetMaxEntrySize(bytes);
+  }
 
   // Steps to the next entry: false at the end of the archive or at a
   // damaged header (Damaged() tells which).

@@ -438,6 +438,7 @@ bool ReadManifestArchive(const std::string& answer, std::string& text) {
   text.clear();
   if (answer.size() >= 4 && answer.compare(0, 4, "Rar!") == 0) {
     CArchiveHelperRar& rar = CArchiveHelperRar::Instance();
+    rar.SetMaxEntrySize(CZipFile::kDefaultMaxExtractSize);
     if (!rar.Open(reinterpret_cast<const uint8_t*>(answer.data()), answer.size())) return false;
     const bool found = rar.Find(kManifestMember, text);
     rar.Close();

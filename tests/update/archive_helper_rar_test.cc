@@ -217,3 +217,52 @@ TEST(ArchiveHelperRar, CutArchivesEndTheWalk) {
 }
 
 }  // namespace
+
+// RAR 5.0 entries are decoded only within their bounds: the entry ceiling,
+// and a dictionary no larger than the data can use (the decoder allocates
+// the whole dictionary before the first byte), so a small hostile entry
+// cannot cost a large window.
+TEST(ArchiveHelperRar, Rar5EntriesAreDecodedOnlyWithinTheirBounds) {
+  const std::string good = Fixture("testfile.rar5.cbr");
+  // The first file header of the fixture: its header CRC-32 at 23, covering
+  // 27..62, and its compression information (method 5, 128 KiB) at 46.
+  ASSERT_EQ(good.substr(46, 2), std::string("\x80\x05", 2));
+  const auto withDictionaryBits = [&](unsigned bits) {
+    std::string bytes = good;
+    const unsigned info = 640 + (bits << 10);
+    bytes[46] = static_cast<char>(0x80 | (info & 0x7F));
+    bytes[47] = static_cast<char>(info >> 7);
+    const uLong crc = crc32(0, reinterpret_cast<const Bytef*>(bytes.data() + 27), 62 - 27);
+    for (int i = 0; i < 4; ++i) bytes[23 + i] = static_cast<char>(crc >> (8 * i));
+    return bytes;
+  };
+  struct Case {
+    const char* what;
+    std::string image;
+    uint64_t ceiling;
+    bool extracts;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"as made", good, CArchiveHelperRar::kDefaultMaxEntrySize, true, ""},
+      {"4 MiB dictionary for 220 bytes", withDictionaryBits(5), CArchiveHelperRar::kDefaultMaxEntrySize, true, ""},
+      {"64 MiB dictionary for 220 bytes", withDictionaryBits(9), CArchiveHelperRar::kDefaultMaxEntrySize, false,
+       "dictionary larger than its data needs"},
+      {"over the ceiling", good, 219, false, "entry too large"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CArchiveHelperRar rar;
+    rar.SetMaxEntrySize(c.ceiling);
+    ASSERT_TRUE(rar.Open(reinterpret_cast<const uint8_t*>(c.image.data()), c.image.size()));
+    ASSERT_TRUE(rar.Next());
+    std::string bytes;
+    EXPECT_EQ(rar.Extract(bytes), c.extracts) << rar.LastError();
+    if (c.extracts) {
+      EXPECT_EQ(bytes.size(), 220u);
+    } else {
+      EXPECT_TRUE(bytes.empty());
+      EXPECT_NE(rar.LastError().find(c.error), std::string::npos) << rar.LastError();
+    }
+  }
+}

@@ -17,6 +17,7 @@ bool Rar5Archive::Open(const uint8_t* data, size_t size) {
   Close();
   m_data = data;
   m_size = size;
+  m_headers = ReadRar5Headers(data, size);
   return Start();
 }
 
@@ -25,6 +26,7 @@ bool Rar5Archive::Start() {
   m_archive = archive_read_new();
   m_hasCurrent = false;
   m_damaged = false;
+  m_nextIndex = 0;
   m_error.clear();
   if (!m_archive) return SetError("cannot create the RAR 5 reader");
   archive_read_support_format_rar5(m_archive);
@@ -76,6 +78,7 @@ bool Rar5Archive::Next() {
   current.unpackedSize = archive_entry_size_is_set(entry) ? static_cast<uint64_t>(archive_entry_size(entry)) : 0;
   current.checkCrc = false;  // libarchive checks the RAR 5 hashes itself
   m_current = std::move(current);
+  m_index = m_nextIndex++;
   m_hasCurrent = true;
   m_dataRead = false;
   return true;
@@ -91,6 +94,7 @@ bool Rar5Archive::Extract(std::string& out) {
     // libarchive gives a link's target as metadata, not as data.
     return true;
   }
+  if (!CheckBounds()) return false;
   char buffer[65536];
   for (;;) {
     const la_ssize_t got = archive_read_data(m_archive, buffer, sizeof(buffer));
@@ -99,12 +103,27 @@ bool Rar5Archive::Extract(std::string& out) {
       out.clear();
       return SetError("\"" + m_current.name + "\": cannot decode");
     }
+    if (static_cast<uint64_t>(got) > m_current.unpackedSize - out.size()) {
+      out.clear();
+      return SetError("\"" + m_current.name + "\": size mismatch");
+    }
     out.append(buffer, static_cast<size_t>(got));
   }
   if (out.size() != m_current.unpackedSize) {
     out.clear();
     return SetError("\"" + m_current.name + "\": size mismatch");
   }
+  return true;
+}
+
+bool Rar5Archive::CheckBounds() {
+  if (m_index >= m_headers.files.size()) return SetError("\"" + m_current.name + "\": cannot read its header");
+  const Rar5FileHeader& header = m_headers.files[m_index];
+  if (!header.sizeKnown || header.unpackedSize != m_current.unpackedSize)
+    return SetError("\"" + m_current.name + "\": unpacked size not stated");
+  if (header.unpackedSize > m_maxEntrySize) return SetError("\"" + m_current.name + "\": entry too large");
+  if (header.dictionarySize > Rar5DictionaryAllowance(m_headers, m_index))
+    return SetError("\"" + m_current.name + "\": dictionary larger than its data needs");
   return true;
 }
 

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "update/rar/rar5_headers.h"
 #include "update/rar/rar_entry.h"
 #include "update/rar/rar_entry_walk.h"
 
@@ -36,14 +37,23 @@ class Rar5Archive : public RarEntryWalk {
   bool Extract(std::string& out) override;
   bool Skip() override;
   void Rewind() override;
+  // Entries larger than this fail to extract before anything is decoded.
+  void SetMaxEntrySize(uint64_t bytes) { m_maxEntrySize = bytes; }
 
  private:
   bool Start();
   bool SetError(const std::string& text);
+  // The current entry's sizes against the ceiling and its dictionary
+  // against what its data can use, before the decoder allocates its window.
+  bool CheckBounds();
 
   const uint8_t* m_data = nullptr;
   size_t m_size = 0;
   struct archive* m_archive = nullptr;
+  Rar5Headers m_headers;
+  size_t m_index = 0;  // of the current entry among the file headers
+  size_t m_nextIndex = 0;
+  uint64_t m_maxEntrySize = UINT64_MAX;
   RarEntry m_current;
   bool m_hasCurrent = false;
   bool m_dataRead = false;
