@@ -97,6 +97,10 @@ struct Transfer {
   bool sinkFailed = false;
   bool timedOut = false;
   bool overlong = false;  // the answer outgrew the request's maxAnswer
+  bool decodes = false;   // the request asked for a content encoding
+  // The answer names a content encoding the request did not ask for: its
+  // body is not the resource's bytes.
+  bool unaskedEncoding = false;
   bool insecureResend = false;
 };
 
@@ -158,7 +162,10 @@ struct TransferCallbacks {
       request.contentLength.reset();
     }
     if (t.responseHeaders.size() + length <= kMaxSideBody) t.responseHeaders.append(line);
-    if (StartsWithNoCase(line, "Content-Range:")) {
+    if (StartsWithNoCase(line, "Content-Encoding:")) {
+      const std::string_view coding = TrimLine(line.substr(17));
+      if (!t.decodes && !coding.empty() && !(coding.size() == 8 && StartsWithNoCase(coding, "identity"))) t.unaskedEncoding = true;
+    } else if (StartsWithNoCase(line, "Content-Range:")) {
       request.contentRangeFirst = ContentRangeFirst(line.substr(14));
     } else if (StartsWithNoCase(line, "Content-Length:")) {
       uint64_t value = 0;
@@ -179,6 +186,7 @@ struct TransferCallbacks {
       curl_easy_getinfo(t.easy, CURLINFO_RESPONSE_CODE, &status);
       request.httpStatus = static_cast<int32_t>(status);
       t.toSink = request.sink != nullptr && status >= 200 && status < 300;
+      if (t.unaskedEncoding && status >= 200 && status < 300) return 0;
     }
     if (t.toSink) {
       if (!ToSink(t, data, length)) return 0;
@@ -525,6 +533,7 @@ bool CHttxTransport::StartTransfer(CContextHttx& context, std::unique_ptr<CReque
     if (end == std::string_view::npos) break;
     block.remove_prefix(end + 2);
   }
+  t.decodes = ownAcceptEncoding;
   if (ownAcceptEncoding) {
     curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "");
   } else {
@@ -657,7 +666,7 @@ void CHttxTransport::CompleteTransfer(void* easyKey, int libraryCode) {
     r.failed = true;
     r.errorCode = t.timedOut ? static_cast<uint32_t>(eNetError_Timeout) : MapTransferError(code, verify);
     if (t.sinkFailed) r.errorCode = eNetError_WriteFault;
-    if (t.overlong) r.errorCode = eNetError_InvalidServerResponse;
+    if (t.overlong || t.unaskedEncoding) r.errorCode = eNetError_InvalidServerResponse;
 
     const platform::TlsTrust trust = platform::GetTlsTrust();
     if (r.errorCode == eNetError_InvalidCertAuthority && !t.insecureResend && trust.acceptUnknownAuthority &&
