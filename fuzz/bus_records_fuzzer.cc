@@ -17,6 +17,7 @@
 
 #include "platform/message_loop.h"
 #include "platform/runtime_folder.h"
+#include "scratch_runtime_folder.h"
 
 namespace {
 
@@ -26,21 +27,9 @@ struct Bus {
   int sender = -1;
 };
 
-std::string g_folder;
-
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(g_folder, ignored);
-}
-
 Bus& TheBus() {
   static Bus bus = [] {
-    char pattern[] = "/tmp/bus-fuzz-XXXXXX";
-    const char* folder = mkdtemp(pattern);
-    if (!folder) abort();
-    g_folder = folder;
-    std::atexit(RemoveFolder);
-    platform::SetRuntimeFolder(folder);
+    UseScratchRuntimeFolder();
     Bus made;
     made.window = platform::CreateMessageWindow("FuzzClass", "fuzz", [](const platform::Message&) { return 1; });
     if (made.window == 0) abort();

@@ -7,45 +7,21 @@
 //
 // Input: records of [declared length: 2 bytes LE, 0xFFFF for 2^40]
 // [written length: 2 bytes LE][written bytes].
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "app/download_service.h"
 #include "platform/named_pipe.h"
-#include "platform/runtime_folder.h"
+#include "scratch_runtime_folder.h"
 
 namespace {
 
 constexpr platform::WindowHandle kRequester = 4242;
 constexpr size_t kMaxTaskText = 2048;
-
-std::string g_folder;
-
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(g_folder, ignored);
-}
-
-void SetUpOnce() {
-  static const bool done = [] {
-    char pattern[] = "/tmp/task-fuzz-XXXXXX";
-    const char* folder = mkdtemp(pattern);
-    if (!folder) abort();
-    g_folder = folder;
-    std::atexit(RemoveFolder);
-    platform::SetRuntimeFolder(folder);
-    return true;
-  }();
-  (void)done;
-}
 
 class Host : public IDownloadServiceHost {
  public:
@@ -95,7 +71,7 @@ void CheckTask(const std::set<std::string>& packages) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  SetUpOnce();
+  UseScratchRuntimeFolder();
   const std::vector<Record> records = ReadRecords(data, size);
   std::unique_ptr<platform::PipeServer> server = platform::PipeServer::Create("launcher_" + std::to_string(kRequester));
   if (!server) abort();
