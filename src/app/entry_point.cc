@@ -121,6 +121,7 @@ int LauncherEntry(const std::string& commandLine, const EntryEnvironment& enviro
     logic->fastUpdate = state.fastUpdate;
     if (state.fastUpdate) log.WriteText("Use fast update mode");
     logic->runByClientCritical = state.runByClientCritical;
+    logic->restartRequested = state.restartRequested;
     logic->autoInstall = state.autoInstall;
     logic->endWithoutInput = true;
     logic->portableRequested = state.portableInstall;

@@ -205,6 +205,11 @@ void CLogic::DecideRunMode() {
 
 bool CLogic::run() {
   if (runByClient && runByClientCritical && !WaitForClientsToClose()) return true;
+  DecideSilentDownloadMode();
+  if (silentDownloadMode == sdmExit) {
+    Log("run(): SilentDownloadMode == sdmExit");
+    return true;
+  }
   if (BringRunningClientToFront()) return true;
   const std::string title = TaskbarCaption(themeDocument.RootElement());
   Log("Set dialog title: ", false);
@@ -215,6 +220,11 @@ bool CLogic::run() {
   if (windowTexts) windowTexts->InitTextControls();
   ShowProgressPage(runMode == rmSetLongName ? eProgressKind_SetLongName : eProgressKind_Start);
   if (runMode != rmInstall) ClientLauncher().SetApplicationIdentity(clientFolder);
+  if (runByClient && !runByClientCritical) {
+    SetSilentDownload(true);
+  } else {
+    ShowMainWindow(true);
+  }
   if (!CheckRightsBeforeStart()) {
     RunMessageLoop();
     return true;
@@ -280,6 +290,10 @@ void CLogic::RunMessageLoop() {
     if (message.message == platform::WM_COMMAND && message.wParam == kMenuExit) {
       platform::PostMessage(mainWindow, eWindowsMessage_Exit, kExitSilentDownload, 0);
     }
+    if (message.message == platform::WM_COMMAND && !closing &&
+        (message.wParam == kMenuTrayOption || message.wParam == kMenuShowHide)) {
+      OnTrayMenuCommand(message.wParam);
+    }
     if (message.message == platform::WM_KEYDOWN && message.wParam == platform::VK_ESCAPE && folderChoice) {
       OnBtnClicked(ui::ctlFolderChoiceCancel);  // Escape leaves the folder choice only
       continue;
@@ -300,6 +314,8 @@ void CLogic::Quit() {
   Log("PostQuitMessage(0)");
   platform::PostQuitMessage(0);
   quitRequested = true;
+  balloon.reset();
+  trayIcon.reset();
 }
 
 void CLogic::StopWorker(std::unique_ptr<CWorkerThread>& worker) {
@@ -383,6 +399,18 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
     case eWindowsMessage_UninstallResult:
       OnUninstallResult(lParam);
       return 0;
+    case eWindowsMessage_IconTrayCallbackMessage:
+      OnTrayCallback(lParam);
+      return 0;
+    case eWindowsMessage_SilentLeave:
+      SetSilentDownload(false);
+      return 0;
+    case eWindowsMessage_SilentQuery:
+      AnswerSilentDownload();
+      return 0;
+    case eWindowsMessage_SilentShow:
+      OnSilentShow();
+      return 0;
     default:
       return 0;
   }
@@ -416,7 +444,11 @@ void CLogic::OnExit(uint64_t reason) {
   }
   // In the tray with the silent download finished the launcher stays for
   // the finish balloon; otherwise the run ends.
-  if (!trayMode || !silentDownloadFinished) Quit();
+  if (!trayMode || !silentDownloadFinished) {
+    Quit();
+    return;
+  }
+  ShowTrayBalloon(true);
 }
 
 void CLogic::PrepareDestinationFolder() {

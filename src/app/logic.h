@@ -22,6 +22,7 @@
 #include "app/launcher_replacement.h"
 #include "app/message_page.h"
 #include "app/pages.h"
+#include "app/silent_download_mode.h"
 #include "app/wizard_pages.h"
 #include "app/system_description.h"
 #include "base/thread.h"
@@ -34,6 +35,8 @@
 #include "platform/message.h"
 #include "platform/exclusive_lock.h"
 #include "platform/named_mutex.h"
+#include "platform/desktop_notification.h"
+#include "platform/tray_icon.h"
 #include "servers/url_selector.h"
 #include "update/app_list.h"
 #include "update/download_task.h"
@@ -180,8 +183,10 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   // confirmed (Uninstall, 12395), its progress and its result page.
   void StartUninstallRun();
   bool StartTemporaryUninstaller();
-  // Ends the other launchers of the client folder; false when one stays.
-  bool CloseOtherLaunchers();
+  // The other launchers: mode 0 asks those of this executable to leave
+  // the tray (with silentDownload on); mode 1 shows and ends those of the
+  // client folder. False when one stays.
+  bool CloseOtherLaunchers(int mode);
   void ProcessUninstall();
   void ShowUninstallProgress();
   void OnUninstallResult(int64_t error);
@@ -229,6 +234,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void ShowDownloadAttempt(int32_t attempt) override;
   void ShowCorruptPackage() override;
   void LauncherFileReceived(const DownloadTask& task, const std::string& tempPath) override;
+  void HeldPackagesComplete() override;
 
   // ILauncherReplacementHost (the rest is shared with the hosts above).
   void ShowReplacingProgress() override;
@@ -287,8 +293,42 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   bool endWithoutInput = false;
   static constexpr int kExitNoDisplay = 2;
   int exitCode = 0;  // of the process
-  bool runByClient = false;
+  bool runByClient = false;  // "/runByClient" or "/runByClientCritical"
   bool runByClientCritical = false;
+  bool restartRequested = false;
+
+  // Instances and the silent download in the tray (logic_instances.cc,
+  // logic_tray.cc).
+  void DecideSilentDownloadMode();
+  void AskSilentState(platform::WindowHandle window);
+  void AnswerSilentDownload();
+  void OnSilentShow();
+  void SetSilentDownload(bool on);
+  // The silent-download branch at the download start; false when the run
+  // does not go on with the download.
+  bool SilentStartDecision();
+  // False when the desktop has no notification area.
+  bool ShowTrayIcon(bool on);
+  void ShowTrayBalloon(bool on);
+  void SetTrayIconTooltip();
+  void ShowTrayProgress(double percent);
+  std::vector<platform::TrayMenuItem> TrayMenu() const;
+  void StartClientFromTray();
+  void ShowMainWindow(bool on);
+  void OnTrayCallback(int64_t event);
+  void OnTrayMenuCommand(uint64_t command);
+  void SetDownloadPaused(bool paused);
+  int32_t silentDownloadMode = sdmFull;
+  int otherInstanceId = 0;
+  bool otherNotSilent = false;
+  bool othersClosed = false;
+  bool mainWindowShown = false;
+  bool downloadPaused = false;
+  bool handedOver = false;  // a run by the client left the tray once
+  std::string trayStatus;   // the tool tip's status part
+  std::string shownToolTip;
+  std::unique_ptr<platform::TrayIcon> trayIcon;
+  std::unique_ptr<platform::DesktopNotification> balloon;
 
   // Documents and settings.
   LauncherSettings settings;

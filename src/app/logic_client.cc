@@ -46,6 +46,8 @@ bool CLogic::WaitForClientsToClose() {
 
 bool CLogic::BringRunningClientToFront() {
   if (debugMode || settings.multiRun || runMode == rmDownload) return false;
+  // The launcher that serves an update goes on with it while the client runs.
+  if (silentDownloadMode == sdmFull && runMode != rmInstall) return false;
   CClientLauncher& launcher = ClientLauncher();
   const platform::WindowHandle window = launcher.FindClientWindow();
   if (window == 0) return false;
@@ -59,6 +61,11 @@ void CLogic::OnClientFailed() {
     clientLauncher->clientRan = false;
     clientLauncher->clientRunError = true;
   }
+  if (trayMode) {
+    SetSilentDownload(false);
+    return;
+  }
+  if (settings.silentDownload && !ClientLauncher().IsClientRunning(clientFolder)) CloseOtherLaunchers(0);
   std::string text = GetString(23);
   if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, settings.fullName);
   // Nothing is left to wait for: OK ends the run.

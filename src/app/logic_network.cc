@@ -172,6 +172,8 @@ void CLogic::netError(int32_t type, uint32_t errorCode, int32_t httpStatus, cons
   if (!failover) return;
   // A package whose bytes could not be stored is no server's fault.
   if (type == eDownloadKind_Update && packageDownloads.UnpackFailed()) return;
+  // A transfer the pause ended is taken up again by the continue.
+  if (type == eDownloadKind_Update && packageDownloads.TakeStaleFailure()) return;
   std::string requestName;
   if (type == eDownloadKind_UpdateXml) requestName = ManifestRequestPath();
   if (type == eDownloadKind_Update) requestName = packageDownloads.CurrentPackageName();

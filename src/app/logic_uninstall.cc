@@ -59,10 +59,6 @@ bool CLogic::StartTemporaryUninstaller() {
   return false;
 }
 
-bool CLogic::CloseOtherLaunchers() {
-  return KillProcessByPath(platform::JoinPath(clientFolder, kLauncherName));
-}
-
 void CLogic::ShowUninstallProgress() {
   ShowProgressPage(eProgressKind_None);
   SetStatusText({ui::TextPart::String(78)}, ui::ctlHeadlineFirstpageInfo);
@@ -74,7 +70,7 @@ void CLogic::ProcessUninstall() {
   Log(std::string("Process Uninstall Started in ") + (guest ? "Guest mode" : "Standard mode"));
   EnableControl(ui::ctlUninstall, false);
   EnableControl(ui::ctlCancelUninstall, false);
-  const bool othersClosed = CloseOtherLaunchers();
+  CloseOtherLaunchers(1);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   if (!othersClosed) {
     ShowMessagePage({.text = GetString(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});

@@ -337,6 +337,9 @@ bool CLogic::processStartDownload() {
   }
   platform::CreateDirectories(platform::JoinPath(clientFolder, "tmp"));
   if (closing) return false;
+  if (settings.silentDownload && runMode == rmUpdate && !SilentStartDecision()) {
+    return false;
+  }
   packageDownloads.log = log;
   packageDownloads.Configure({clientFolder, settings.updatePath, settings.progressFromZero});
   bool queued = false;
@@ -391,6 +394,9 @@ void CLogic::DownloadPackage(const std::string& target, uint64_t firstByte, uint
 }
 
 void CLogic::ShowDownloadProgress(const DownloadFigures& figures) {
+  if (figures.downloading || trayMode) {
+    ShowTrayProgress(figures.totalKB > 0 ? figures.doneKB * 100.0 / figures.totalKB : 100.0);
+  }
   if (figures.downloading) {
     SetStatusText({ui::TextPart::String(4), ui::TextPart::Float(static_cast<float>(figures.doneKB)),
                    ui::TextPart::Float(static_cast<float>(figures.totalKB))},
@@ -433,6 +439,10 @@ void CLogic::ConfigureLauncherReplacement() {
   launcherReplacement.Configure({clientFolder, launcherPath, fastUpdate, autoInstall});
   launcherReplacement.campaign = {ReadMarker("LANGUAGE", 134), ReadMarker("AFFILIATE_ID", 135),
                                   ReadMarker("REFERRER_ID", 136), ReadMarker("PROMOCODE", 137)};
+}
+
+void CLogic::HeldPackagesComplete() {
+  platform::PostMessage(mainWindow, eWindowsMessage_Exit, kExitSilentDownloadFinish, 0);
 }
 
 void CLogic::LauncherFileReceived(const DownloadTask& task, const std::string& tempPath) {

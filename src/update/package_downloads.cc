@@ -1,6 +1,7 @@
 #include "update/package_downloads.h"
 
 #include <algorithm>
+#include <atomic>
 
 #include "base/log_impl.h"
 #include "platform/file_system.h"
@@ -15,7 +16,8 @@ namespace {
 // the transport thread.
 class CPackageSink : public IDownloadSink {
  public:
-  CPackageSink(CPackageStore& store, std::string tempPath) : m_store(store), m_tempPath(std::move(tempPath)) {}
+  CPackageSink(CPackageStore& store, std::string tempPath, std::shared_ptr<std::atomic<uint32_t>> pauses)
+      : m_store(store), m_tempPath(std::move(tempPath)), m_pauses(std::move(pauses)), m_pausesAtStart(m_pauses->load()) {}
   bool Begin(uint64_t offset) override {
     // A package fetched again after it was found corrupt starts over from
     // a file that is no longer there.
@@ -24,11 +26,19 @@ class CPackageSink : public IDownloadSink {
     uint32_t crc = 0;
     return m_store.GetPackageState(m_tempPath, size, crc) && size == offset;
   }
-  bool Write(const char* data, size_t size) override { return m_store.addFilePart(m_tempPath, data, size); }
+  // A pause ends the transfer: refusing the bytes closes the connection.
+  // A request made before the last pause never writes again, so a request
+  // made after it is the file's only writer.
+  bool Write(const char* data, size_t size) override {
+    if (m_pauses->load() != m_pausesAtStart) return false;
+    return m_store.addFilePart(m_tempPath, data, size);
+  }
 
  private:
   CPackageStore& m_store;
   std::string m_tempPath;
+  std::shared_ptr<std::atomic<uint32_t>> m_pauses;
+  uint32_t m_pausesAtStart;
 };
 
 }  // namespace
@@ -88,7 +98,7 @@ bool CPackageDownloads::BuildDownloadList() {
     }
     if (task.length == 0) {
       AddTaskForUnpacker(task, true, false);
-      m_host.Unpacker()->QueuePackage(tempPath, task.name);
+      QueueForUnpacking(tempPath, task.name);
       queued = true;
     } else {
       pending.push_back(task);
@@ -99,14 +109,52 @@ bool CPackageDownloads::BuildDownloadList() {
   return queued;
 }
 
+void CPackageDownloads::QueueForUnpacking(const std::string& tempPath, const std::string& name) {
+  if (m_holdUnpacking) {
+    m_held.push_back({tempPath, name});
+  } else {
+    m_host.Unpacker()->QueuePackage(tempPath, name);
+  }
+}
+
+void CPackageDownloads::SetPaused(bool paused) {
+  if (paused && !m_paused) {
+    m_pauses->fetch_add(1);
+    m_staleRequests = m_requestsInFlight;
+  }
+  m_paused = paused;
+}
+
+bool CPackageDownloads::TakeStaleFailure() {
+  const bool stale = m_staleFailure;
+  m_staleFailure = false;
+  return stale;
+}
+
+void CPackageDownloads::ReleaseHeldPackages() {
+  if (!m_holdUnpacking) return;
+  m_holdUnpacking = false;
+  CUnpackerThread* unpacker = m_host.Unpacker();
+  if (unpacker == nullptr) return;
+  for (const HeldPackage& package : m_held) unpacker->QueuePackage(package.tempPath, package.name);
+  m_held.clear();
+  if (m_queue.empty()) unpacker->SetAllQueued();
+}
+
 bool CPackageDownloads::StartNextDownload() {
   if (m_queue.empty()) {
+    if (m_holdUnpacking) {
+      m_host.HeldPackagesComplete();
+      return true;
+    }
     if (CUnpackerThread* unpacker = m_host.Unpacker()) unpacker->SetAllQueued();
     return true;
   }
+  if (m_paused) return true;
   DownloadTask& task = m_queue.front();
   if (task.firstByte != task.size || task.length != 0) {
-    auto sink = std::make_shared<CPackageSink>(*Store(), TempPathOf(task));
+    auto sink = std::make_shared<CPackageSink>(*Store(), TempPathOf(task), m_pauses);
+    ++m_requestsInFlight;
     const std::string target = task.url.empty() ? m_settings.updatePath + task.name : task.url;
     m_host.DownloadPackage(target, static_cast<uint64_t>(task.firstByte), static_cast<uint64_t>(task.length), sink);
   } else {
@@ -116,6 +164,16 @@ bool CPackageDownloads::StartNextDownload() {
 }
 
 void CPackageDownloads::filePartReceived(const DownloadPart& part, bool endedEarly) {
+  if (m_requestsInFlight > 0) --m_requestsInFlight;
+  if (endedEarly && m_staleRequests > 0) {
+    // A request that a pause ended: its bytes are on disk, its failure is
+    // no server's.
+    --m_staleRequests;
+    m_staleFailure = true;
+    Log("fireFilePartReceived() : bError");
+    return;
+  }
+  if (m_staleRequests > m_requestsInFlight) m_staleRequests = m_requestsInFlight;
   if (part.size == 0 && !endedEarly) {
     Log("fireFilePartReceived() : buf empty (zero size)");
     if (!m_queue.empty()) {
@@ -183,7 +241,7 @@ void CPackageDownloads::fileReceived() {
     return;
   }
   AddTaskForUnpacker(task, false, false);
-  m_host.Unpacker()->QueuePackage(tempPath, task.name);
+  QueueForUnpacking(tempPath, task.name);
   StartNextDownload();
 }
 

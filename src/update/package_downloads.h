@@ -15,9 +15,11 @@
 // blocks but the store's file writes.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "net/download_sink.h"
 #include "net/downloader_notify.h"
@@ -61,6 +63,8 @@ class IPackageDownloadsHost {
   // The launcher's own task ("Launcher.exe") is complete and already out of
   // the list; its bytes are in `tempPath`. The host verifies it.
   virtual void LauncherFileReceived(const DownloadTask& task, const std::string& tempPath) = 0;
+  // While unpacking is held: every package is on disk, none unpacked.
+  virtual void HeldPackagesComplete() {}
 };
 
 class CPackageDownloads {
@@ -100,6 +104,21 @@ class CPackageDownloads {
   // The unpacker finished: the bar stands at 100.
   void SetComplete() { m_progressPercent = 100.0; }
 
+  // Paused, no request is made and the one in flight ends at its next
+  // bytes (what arrived stays on disk); the caller resumes with
+  // ContinueDownloading.
+  void SetPaused(bool paused);
+  bool Paused() const { return m_paused; }
+  // True once after the failure of a request that a pause ended (the
+  // failover must not count it).
+  bool TakeStaleFailure();
+  // Held, complete packages stay in "tmp" instead of going to the unpacker
+  // (the client runs from the folder); HeldPackagesComplete tells when all
+  // are there. Releasing queues them and lets the unpacker finish.
+  void HoldUnpacking() { m_holdUnpacking = true; }
+  bool UnpackingHeld() const { return m_holdUnpacking; }
+  void ReleaseHeldPackages();
+
   // The unpacker gave up: nothing more is fetched.
   void SetUnpackFailed() { m_unpackFailed = true; }
   bool UnpackFailed() const { return m_unpackFailed; }
@@ -126,7 +145,23 @@ class CPackageDownloads {
   // starts again from byte 0.
   void AddTaskForUnpacker(DownloadTask& task, bool fromTmp, bool corrupt);
 
+  // To the unpacker, or kept back while unpacking is held.
+  void QueueForUnpacking(const std::string& tempPath, const std::string& name);
+
+  struct HeldPackage {
+    std::string tempPath;
+    std::string name;
+  };
+
   IPackageDownloadsHost& m_host;
+  bool m_paused = false;
+  // Pauses so far, shared with the sinks: a sink of an earlier count refuses bytes.
+  std::shared_ptr<std::atomic<uint32_t>> m_pauses = std::make_shared<std::atomic<uint32_t>>(0);
+  uint32_t m_requestsInFlight = 0;
+  uint32_t m_staleRequests = 0;  // in flight when the pause came
+  bool m_staleFailure = false;
+  bool m_holdUnpacking = false;
+  std::vector<HeldPackage> m_held;
   Settings m_settings;
   DownloadTaskList m_queue;
   uint64_t m_bytesToDownload = 0;

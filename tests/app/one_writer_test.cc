@@ -60,8 +60,12 @@ TEST(OneWriterTest, ASecondInstallWaitsForTheFirstAndGoesOnFromItsBytes) {
     return false;
   })) << NewestLog(launcher.parent_path());
 
-  // The second install reaches the folder while the first is stuck in it.
-  const int second = platform::StartProcess({launcher.string(), "/auto", "/portable"}, launcher.parent_path().string());
+  // The second install, from another copy of the launcher (a copy of the
+  // same file would leave the work to the first), reaches the folder while
+  // the first is stuck in it.
+  const fs::path other = root / "download2" / "Launcher.exe";
+  ASSERT_TRUE(testing_support::BrandLauncher(other, {server.BaseUrl()}));
+  const int second = platform::StartProcess({other.string(), "/auto", "/portable"}, other.parent_path().string());
   ASSERT_NE(second, 0);
   ASSERT_TRUE(waitFor([&] { return CountRequests(server, manifest) == 2; }));
   std::this_thread::sleep_for(std::chrono::seconds(2));
@@ -71,7 +75,7 @@ TEST(OneWriterTest, ASecondInstallWaitsForTheFirstAndGoesOnFromItsBytes) {
   // The first is asked to end; the second then fetches only the rest.
   ASSERT_TRUE(platform::TerminateProcess(first, 10000));
   platform::WaitForProcess(first, 10000);
-  EXPECT_EQ(platform::WaitForProcess(second, 60000), std::optional<int>(0)) << NewestLog(launcher.parent_path());
+  EXPECT_EQ(platform::WaitForProcess(second, 60000), std::optional<int>(0)) << NewestLog(other.parent_path());
   std::vector<std::string> ranges;
   for (const auto& request : server.Requests()) {
     if (request.path() == package) ranges.push_back(request.range);
