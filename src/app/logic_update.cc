@@ -70,7 +70,11 @@ bool CLogic::StartChecker() {
   fileChecker->launcherFileName = LauncherCopyName(configDocument.RootElement());
   fileChecker->window = mainWindow;
   fileChecker->fastMode = fastUpdate;
-  fileChecker->mayDelete = false;
+  // An update keeps the packages the game asked for earlier and clears out
+  // what the manifest no longer lists (the checker skips that walk in fast
+  // mode and for "/download" tasks).
+  fileChecker->useAddedPackages = fastUpdate || runMode == rmUpdate;
+  fileChecker->mayDelete = runMode == rmUpdate;
   fileChecker->language = languages.currentCode;
   fileChecker->platformWord = platformWord;
   fileChecker->launcherPath = launcherPath;
@@ -82,8 +86,11 @@ bool CLogic::StartChecker() {
     fileChecker->taskMode = true;
     fileChecker->taskPackages = *taskPackages;
   }
+  Log(fastUpdate ? "Init check thread (fast mode)" : "Init check thread");
+  Log(std::string("bCanDelete = ") + (fileChecker->mayDelete ? "true" : "false"));
   if (checker) StopWorker(checker);
   checker = std::move(fileChecker);
+  Log("Start check thread");
   return FileChecker()->Start();
 }
 
@@ -336,6 +343,14 @@ bool CLogic::processStartDownload() {
     unpacker->start();
   }
   platform::CreateDirectories(platform::JoinPath(clientFolder, "tmp"));
+  if (runMode != rmDownload) {
+    // The installers of optional applications are run once, by the update
+    // that brought them.
+    Log("Remove ext directory");
+    const std::string ext = platform::JoinPath(clientFolder, "ext");
+    if (ext.size() > 7 && platform::DirectoryExists(ext)) DeleteFolderTree(ext);
+    if (FileChecker()) FileChecker()->UpdateAppList(true);
+  }
   if (closing) return false;
   if (settings.silentDownload && runMode == rmUpdate && !SilentStartDecision()) {
     return false;
@@ -495,6 +510,8 @@ void CLogic::processAfterDownload() {
   Log("Remove tmp directory");
   DeleteFolderTree(platform::JoinPath(clientFolder, "tmp"));
   if (runMode == rmDownload) {
+    const std::set<std::string>* requested = downloadService.TaskPackages();
+    if (fileChecker && requested) fileChecker->RecordAddedPackages(*requested);
     downloadService.OnTaskComplete();
     return;
   }

@@ -500,3 +500,17 @@ bool CCheckerThread::UpdateAppList(bool internalOnly) {
   }
   return WriteAppList(path, m_oldAppList);
 }
+
+bool CCheckerThread::RecordAddedPackages(const std::set<std::string>& requested) {
+  if (!platform::IsOwnableFolder(clientFolder)) return false;
+  CAddPkg recorded;
+  const std::string path = platform::JoinPath(clientFolder, "addpkg.dat");
+  recorded.LoadAddedPackages(path);
+  const size_t before = recorded.AddedPackages().size();
+  for (const std::string& name : requested) {
+    const auto package = m_newModel.packages.find(client_path::LowerKey(name));
+    if (package != m_newModel.packages.end() && package->second.type == ptAdd) recorded.AddPackage(name);
+  }
+  if (recorded.AddedPackages().size() == before) return true;
+  return recorded.SaveAddedPackages(path);
+}

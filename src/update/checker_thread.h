@@ -119,6 +119,10 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   // Rewrites "applist.dat" from the manifest's applications; false only when
   // the file cannot be written (or the client folder is under 4 characters).
   bool UpdateAppList(bool internalOnly);
+  // Adds the names among `requested` that are add packages of the new
+  // manifest to "addpkg.dat" of the client folder, so that later update
+  // runs check and update them too. False when the file cannot be written.
+  bool RecordAddedPackages(const std::set<std::string>& requested);
 
  protected:
   void Work() override;

@@ -314,6 +314,72 @@ TEST_F(UpdateRoadTest, DownloadTasksOfARunningClientAreServedInTurn) {
   EXPECT_NE(log.find("New task received: 2, (already loaded, skip)"), std::string::npos) << log;
 }
 
+// A package the game asked for is recorded and kept current by later
+// updates, the packages it never asked for stay away, and an update clears
+// out what its manifest no longer lists while the player's files that the
+// manifest protects (and logs) stay.
+TEST_F(UpdateRoadTest, AnUpdateKeepsRequestedPackagesCurrentAndDeletesOnlyObsoleteFiles) {
+  const auto build = [this](const std::string& name, const std::string& season, char voice, bool old) {
+    const fs::path root = MakeBuild(name, season);
+    fs::create_directories(root / "Voices");
+    fs::create_directories(root / "Maps");
+    WriteFileBytes(root / "Voices" / "Narrator.ogg", std::string(70000, voice));
+    WriteFileBytes(root / "Maps" / "Isles.map", std::string(50000, 'm'));
+    if (old) WriteFileBytes(root / "Data" / "Old.txt", "retired\n");
+    return root;
+  };
+  const std::vector<std::string> packages = {"--add", "voices.pkg=Voices", "--add", "maps.pkg=Maps", "--ignore",
+                                             "*\\*.sav"};
+  std::vector<std::string> first = packages;
+  first.insert(first.end(), {"--client-version", "1"});
+  Publish(build("v1", "one", 'v', true), first);
+  testing_support::LocalServer server(m_root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path launcher = BrandedLauncher(server);
+  ASSERT_FALSE(launcher.empty());
+  EXPECT_EQ(RunLauncher(launcher, {"/auto", "/portable"}), 0);
+  ASSERT_TRUE(fs::exists(m_client / "Data" / "Old.txt"));
+
+  const fs::path answers = m_root / "answers.txt";
+  const int game =
+      platform::StartProcess({(m_client / "SkywardTides.exe").string(), "--timeout-ms", "60000", "--task-log",
+                              answers.string(), "--download-task", "Voices.pkg"},
+                             m_client.string());
+  ASSERT_NE(game, 0);
+  EXPECT_EQ(platform::WaitForProcess(game, 60000), std::optional<int>(0));
+  ASSERT_EQ(ReadFileBytes(m_client / "Voices" / "Narrator.ogg"), std::string(70000, 'v'));
+  EXPECT_EQ(ReadFileBytes(m_client / "addpkg.dat").size(), 128u);
+
+  // The player's own files: a save the manifest protects by its extension,
+  // a log, and a stray file nothing protects.
+  fs::create_directories(m_client / "Saves");
+  WriteFileBytes(m_client / "Saves" / "slot1.sav", "progress");
+  WriteFileBytes(m_client / "Saves" / "notes.log", "seen");
+  WriteFileBytes(m_client / "Saves" / "stray", "x");
+
+  // Version 2 changes the voices and drops "Data/Old.txt".
+  std::vector<std::string> second = packages;
+  second.insert(second.end(), {"--client-version", "2"});
+  Publish(build("v2", "two", 'w', false), second);
+  ASSERT_TRUE(server.Reset());
+  const size_t before = server.Requests().size();
+  EXPECT_EQ(RunLauncher(m_client / "Launcher.exe", {}), 0);
+  const std::string log = NewestLog(m_client);
+  EXPECT_NE(log.find("bCanDelete = true"), std::string::npos) << log;
+  EXPECT_EQ(ReadFileBytes(m_client / "Voices" / "Narrator.ogg"), std::string(70000, 'w'));
+  EXPECT_FALSE(fs::exists(m_client / "Maps"));
+  EXPECT_FALSE(fs::exists(m_client / "Data" / "Old.txt"));
+  EXPECT_FALSE(fs::exists(m_client / "Saves" / "stray"));
+  EXPECT_EQ(ReadFileBytes(m_client / "Saves" / "slot1.sav"), "progress");
+  EXPECT_EQ(ReadFileBytes(m_client / "Saves" / "notes.log"), "seen");
+  EXPECT_TRUE(fs::exists(m_client / "guest.dat"));
+  EXPECT_TRUE(fs::exists(m_client / "addpkg.dat"));
+  const std::vector<std::string> paths = Paths(server);
+  EXPECT_EQ(std::vector<std::string>(paths.begin() + static_cast<long>(before), paths.end()),
+            (std::vector<std::string>{std::string(kUpdatePath) + "update.rxml", std::string(kUpdatePath) + "client.pkg",
+                                      std::string(kUpdatePath) + "voices.pkg"}));
+}
+
 TEST_F(UpdateRoadTest, ADownloadRunEndsWhenItsRequesterIsGone) {
   const fs::path v1 = MakeBuild("v1", "one");
   fs::create_directories(v1 / "Voices");
