@@ -59,6 +59,24 @@ bool CInstallService::StartIconUpdate(const LauncherSettings& settings, const st
   return Start(eLauncherCmd_IconUpdate);
 }
 
+bool CInstallService::StartSetLongName(const LauncherSettings& settings, const std::string& clientFolder,
+                                       const std::string& launcherName, const std::string& argument,
+                                       const std::vector<IconRecord>& icons) {
+  m_request = BaseRequest(settings, clientFolder);
+  m_request.command = eLauncherCmd_SetLongName;
+  m_request.chLauncherName = launcherName;
+  m_request.chTemp = argument;
+  if (settings.createDesktopIcon) {
+    std::string desktop;
+    if (platform::GetSpecialFolderPath(platform::kCsidlDesktopDirectory, desktop)) m_request.chLnkDesctopIcon = desktop;
+  }
+  m_request.bIconPrograms = true;
+  m_request.bIconProgramsFolder = settings.createProgramsFolder;
+  m_icons = icons;
+  m_request.iconCount = static_cast<uint32_t>(m_icons.size());
+  return Start(eLauncherCmd_SetLongName);
+}
+
 bool CInstallService::StartGetRights(const LauncherSettings& settings, const std::string& clientFolder) {
   m_request = BaseRequest(settings, clientFolder);
   m_request.command = eLauncherCmd_GetRights;
@@ -95,6 +113,14 @@ void CInstallService::OnAssistantResult(int32_t, int32_t error) {
       m_steps.showMessage({.text = m_steps.text(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});
     } else {
       m_steps.uninstallFinished(error == eAssistantError_OK);
+    }
+    return;
+  }
+  if (command == eLauncherCmd_SetLongName) {
+    if (error == eAssistantError_OK) {
+      m_steps.longNameChanged();
+    } else {
+      m_steps.showMessage({.text = m_steps.text(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});
     }
     return;
   }

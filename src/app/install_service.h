@@ -26,6 +26,7 @@ class CInstallService : public IAssistantHost {
     std::function<void(int32_t)> done;                    // install or rights: the command succeeded
     std::function<void(bool)> uninstallFinished;          // the uninstallation ended, true on success
     std::function<void(bool)> iconsUpdated;               // the machine-wide shortcuts' refresh ended
+    std::function<void()> longNameChanged;                // the folder moved and registered anew
     std::function<std::string(int)> text;                 // language string by number
   };
 
@@ -45,6 +46,14 @@ class CInstallService : public IAssistantHost {
   // registered `clientFolder` in line with `icons` ("Add" and "Del").
   bool StartIconUpdate(const LauncherSettings& settings, const std::string& clientFolder,
                        const std::vector<IconRecord>& icons);
+  // Asks the assistant to move the registered `clientFolder` to the new
+  // long name of `argument` (the "/setlongname" argument text from the new
+  // folder on) and to register it under the settings' names, with the
+  // machine-wide shortcuts of `icons`. A failure shows string 108 and ends
+  // the run.
+  bool StartSetLongName(const LauncherSettings& settings, const std::string& clientFolder,
+                        const std::string& launcherName, const std::string& argument,
+                        const std::vector<IconRecord>& icons);
   // Asks the assistant to make `clientFolder` writable for this user.
   bool StartGetRights(const LauncherSettings& settings, const std::string& clientFolder);
   // Retries the last start (the retry button of the failure message).

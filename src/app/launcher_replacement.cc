@@ -8,6 +8,7 @@
 #include "install/folder_operations.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "platform/test_hold.h"
 #include "platform/text_encoding.h"
 #include "update/package_downloads.h"
 #include "update/package_store.h"
@@ -121,6 +122,7 @@ void CLauncherReplacement::LauncherFileReceived(const DownloadTask& task, const 
 }
 
 bool CLauncherReplacement::StartLauncher(const std::string& name) {
+  platform::HoldForTestAt("temporary-written");
   std::vector<std::string> argv = {platform::JoinPath(m_settings.clientFolder, name)};
   if (m_settings.fastUpdate) argv.push_back("/fast");
   argv.push_back("/restart");
@@ -158,6 +160,7 @@ bool CLauncherReplacement::replaceLoader() {
   m_host.ShowReplacingProgress();
   const std::string target = platform::JoinPath(folder, kLauncherName);
   Log(std::string("Copy ") + kTemporaryName + " to " + kLauncherName);
+  platform::HoldForTestAt("before-copy");
   bool copied = false;
   for (int attempt = 1; attempt <= kCopyAttempts && !copied; ++attempt) {
     copied = CopyFileContents(m_settings.runningPath, target);
@@ -170,6 +173,7 @@ bool CLauncherReplacement::replaceLoader() {
     ShowStartFailure();
     return false;
   }
+  platform::HoldForTestAt("before-new-start");
   Log(std::string("Create process ") + kLauncherName + " from " + kTemporaryName);
   std::vector<std::string> argv = {target};
   if (m_settings.fastUpdate) argv.push_back("/fast");

@@ -1,5 +1,7 @@
 #include "app/logic.h"
 
+#include "app/migrations.h"
+
 #include "base/log_impl.h"
 #include "base/startup_error.h"
 #include "base/user_messages.h"
@@ -151,12 +153,18 @@ bool CLogic::init(int32_t code, const std::string& argument) {
       platform::SettingsStore::GetDword(platform::Hive::kCurrentUser, DebugKeyOf(settings.regPath), "TavrelDebugMode");
   debugMode = debugValue && (*debugValue & 0xFF) != 0;
 
-  ReadLauncherSettings(configDocument, themeDocument,
-                       DefaultSettingsEnvironment(autoInstall, systemDescription.version.major,
-                                                  systemDescription.version.minor),
-                       settings);
+  std::vector<MigrationEntry> migrations;
+  SettingsEnvironment environment =
+      DefaultSettingsEnvironment(autoInstall, systemDescription.version.major, systemDescription.version.minor);
+  environment.loadMigrations = [this, &migrations] { LoadMigrations(configDocument.RootElement(), migrations); };
+  ReadLauncherSettings(configDocument, themeDocument, environment, settings);
 
   if (launcherPath.empty()) launcherPath = platform::OwnExecutablePath();
+  if (!migrations.empty() && platform::FileNameOf(launcherPath) == "Launcher.exe" &&
+      Migrate(launcherPath, settings.shortName, settings.fullName, migrations)) {
+    Quit();
+    return true;
+  }
 
   DecideRunMode();
   if (runMode == rmUnknown) return false;
@@ -204,6 +212,7 @@ void CLogic::DecideRunMode() {
 }
 
 bool CLogic::run() {
+  if (quitRequested) return true;  // init handed the run over (a migration)
   if (runByClient && runByClientCritical && !WaitForClientsToClose()) return true;
   DecideSilentDownloadMode();
   if (silentDownloadMode == sdmExit) {

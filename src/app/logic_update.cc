@@ -19,6 +19,7 @@
 #include "install/desktop_shortcuts.h"
 #include "install/folder_operations.h"
 #include "install/install_directory_list.h"
+#include "install/long_name_move.h"
 #include "install/place_launcher.h"
 #include "install/portable_install.h"
 #include "net/downloader.h"
@@ -27,11 +28,32 @@
 #include "platform/message_loop.h"
 #include "platform/process.h"
 #include "update/checker_thread.h"
+#include "update/app_list.h"
 #include "update/client_path.h"
 #include "update/unpacker_thread.h"
 #include "update/update_manifest.h"
 #include "ui/control_name_table.h"
 #include "ui/window_texts.h"
+
+namespace {
+
+// What the long-name run finishes with: the old folder and names from the
+// command line, the new names from this launcher's configuration.
+LongNameFinish LongNameFinishOf(const CLogic& logic) {
+  LongNameFinish finish;
+  finish.oldFolder = logic.clientFolder;
+  finish.arguments = ParseLongNameArgument(logic.commandArgument);
+  finish.portable = logic.portable;
+  finish.fullName = logic.settings.fullName;
+  finish.iconName = logic.settings.iconName;
+  finish.regPath = logic.settings.regPath;
+  finish.options.desktop = logic.settings.createDesktopIcon;
+  finish.options.programs = logic.settings.createProgramsIcon;
+  finish.options.programsFolder = logic.settings.createProgramsFolder;
+  return finish;
+}
+
+}  // namespace
 
 CCheckerThread* CLogic::FileChecker() { return dynamic_cast<CCheckerThread*>(checker.get()); }
 CUnpackerThread* CLogic::Unpacker() { return dynamic_cast<CUnpackerThread*>(unpacker.get()); }
@@ -293,6 +315,10 @@ CInstallService& CLogic::InstallService() {
         PlaceLauncherAndRelease();
       }
     };
+    steps.longNameChanged = [this] {
+      FinishLongNameChange(LongNameFinishOf(*this), log);
+      Quit();
+    };
     steps.text = [this](int id) { return GetString(id); };
     installService = std::make_unique<CInstallService>(mainWindow, log, std::move(steps));
   }
@@ -551,21 +577,20 @@ bool CLogic::RunPostUpdateActions() {
 
 void CLogic::StartLongNameChange() {
   Log("Process SetLongName Started", false);
-  LongNameFinish finish;
-  finish.oldFolder = clientFolder;
-  finish.arguments = ParseLongNameArgument(commandArgument);
-  finish.portable = portable;
-  finish.fullName = settings.fullName;
-  finish.iconName = settings.iconName;
-  finish.regPath = settings.regPath;
+  const LongNameFinish finish = LongNameFinishOf(*this);
+  LogEmptyLine();
   if (!portable) {
-    // A standard installation is moved and registered again by the
-    // elevated assistant, which this build cannot ask for that yet.
-    LogEmptyLine();
-    ShowMessagePage({.text = GetString(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});
+    // The elevated assistant moves and registers a standard installation;
+    // its success comes back as longNameChanged.
+    std::vector<IconRecord> icons = {
+        IconRecord{settings.iconName.empty() ? settings.fullName : settings.iconName, "Launcher.exe", true}};
+    for (const AppRecord& app : ReadAppList(platform::JoinPath(clientFolder, "applist.dat"))) {
+      if (!app.Name.empty()) icons.push_back(IconRecord{app.Name, app.Exec, true});
+    }
+    InstallService().StartSetLongName(settings, clientFolder, LauncherCopyName(configDocument.RootElement()),
+                                      commandArgument, icons);
     return;
   }
-  LogEmptyLine();
   if (MoveClientFolder(clientFolder, finish.arguments.newFolder, log) != 0) {
     ShowMessagePage({.text = GetString(108), .purpose = eMessagePurpose_Quit, .errorIcon = true});
     return;

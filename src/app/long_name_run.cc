@@ -1,7 +1,6 @@
 #include "app/long_name_run.h"
 
 #include <chrono>
-#include <thread>
 #include <vector>
 
 #include "base/log_impl.h"
@@ -18,9 +17,6 @@
 #include "update/changes_file.h"
 
 namespace {
-
-constexpr int kMoveAttempts = 10;
-constexpr int kMovePauseMs = 250;
 
 void Write(CLogImplW* log, const std::string& text, bool lineEnd = true) {
   if (log) log->WriteText(text, lineEnd);
@@ -40,21 +36,6 @@ std::string TemporaryCopyPath() {
   return std::string();
 }
 
-// The k-th double-quoted value of `text` (k from 1); empty when missing.
-std::string QuotedValue(const std::string& text, int k) {
-  size_t at = 0;
-  for (int i = 1; i < 2 * k - 1; ++i) {
-    at = text.find('"', at);
-    if (at == std::string::npos) return std::string();
-    ++at;
-  }
-  const size_t open = text.find('"', at);
-  if (open == std::string::npos) return std::string();
-  const size_t close = text.find('"', open + 1);
-  if (close == std::string::npos) return std::string();
-  return text.substr(open + 1, close - open - 1);
-}
-
 }  // namespace
 
 bool StartLongNameRun(const LongNameRunArguments& arguments, const std::string& runningPath) {
@@ -64,44 +45,26 @@ bool StartLongNameRun(const LongNameRunArguments& arguments, const std::string& 
   return platform::StartProcess(argv, platform::TemporaryFolder()) != 0;
 }
 
-LongNameChangeArguments ParseLongNameArgument(const std::string& argument) {
-  LongNameChangeArguments parsed;
-  parsed.newFolder = QuotedValue(argument, 1);
-  parsed.oldShortName = QuotedValue(argument, 2);
-  parsed.oldLongName = QuotedValue(argument, 3);
-  parsed.oldRegPath = QuotedValue(argument, 4);
-  parsed.oldIconName = QuotedValue(argument, 5);
-  const size_t blank = argument.rfind(' ');
-  const std::string id = blank == std::string::npos ? std::string() : argument.substr(blank + 1);
-  parsed.id = static_cast<uint32_t>(std::strtoul(id.c_str(), nullptr, 10));
-  return parsed;
-}
-
-int MoveClientFolder(const std::string& source, const std::string& destination, CLogImplW* log) {
-  if (platform::EqualsIgnoreCase(source, destination)) return 0;
-  const std::string cut = platform::ParentPath(source);
-  if (cut.size() < 1 || platform::ParentPath(destination) != cut || !platform::IsOwnableFolder(destination)) return 1;
-  if (platform::PathExists(destination)) {
-    DeleteFolderTree(destination);
-    if (platform::PathExists(destination)) return 1;
-  }
-  bool moved = false;
-  for (int attempt = 1; attempt <= kMoveAttempts && !moved; ++attempt) {
-    moved = platform::MovePath(source, destination);
-    if (!moved) std::this_thread::sleep_for(std::chrono::milliseconds(kMovePauseMs));
-  }
-  Write(log, "MoveFiles from \"" + source + "\" to \"" + destination + "\" result " + (moved ? "ok" : "fail"));
-  return moved ? 0 : 1;
-}
-
 void FinishLongNameChange(const LongNameFinish& finish, CLogImplW* log) {
   const std::string newFolder = finish.arguments.newFolder;
   deleteAllShortcut(platform::JoinPath(finish.oldFolder, "Launcher.exe"));
+  // The programs' shortcuts and the product's menu folder, which the
+  // launcher's search above does not reach.
+  for (int csidl : {platform::kCsidlDesktop, platform::kCsidlStartMenu, platform::kCsidlPrograms}) {
+    DeleteShortcutsInto(finish.oldFolder, csidl, std::string());
+  }
+  if (!finish.arguments.oldLongName.empty()) {
+    DeleteShortcutsInto(finish.oldFolder, platform::kCsidlPrograms, finish.arguments.oldLongName);
+  }
   if (finish.portable) {
     PortableShortcutRequest request;
     request.clientFolder = newFolder;
     request.fullName = finish.fullName;
     request.iconName = finish.iconName;
+    request.options = finish.options;
+    for (const AppRecord& app : ReadAppList(platform::JoinPath(newFolder, "applist.dat"))) {
+      if (!app.Name.empty()) request.records.push_back(IconRecord{app.Name, app.Exec, true});
+    }
     CreatePortableShortcuts(request);
   } else {
     InstallDirectoryList installs(finish.regPath);

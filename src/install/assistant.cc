@@ -169,11 +169,12 @@ bool RunAssistant(platform::WindowHandle window) {
         reporter.Send(100);
         break;
       case eLauncherCmd_KillProcess: operations.KillProcess(request.chTemp); break;
+      case eLauncherCmd_SetLongName: operations.SetLongName(); break;
       case eLauncherCmd_Progress:
       case eLauncherCmd_Cancel: answer = false; break;
       default:
-        // The prerequisite package and the long-name change are not done by
-        // this assistant: refused as commands it does not know.
+        // The prerequisite package is not installed by this assistant:
+        // refused as a command it does not know.
         log.WriteText("setLastAssistantError: error = 13, lastError = 0");
         result = eAssistantError_UnknownPipeCmd;
         break;

@@ -11,6 +11,7 @@
 #include "install/folder_operations.h"
 #include "install/install_directory_list.h"
 #include "install/kill_process.h"
+#include "install/long_name_move.h"
 #include "install/protected_folders.h"
 #include "install/shortcuts.h"
 #include "platform/access_rights.h"
@@ -20,6 +21,7 @@
 #include "platform/special_folders.h"
 #include "platform/text_encoding.h"
 #include "update/client_path.h"
+#include "update/post_update_actions.h"
 
 namespace {
 
@@ -27,6 +29,9 @@ using platform::Hive;
 using platform::SettingsStore;
 
 constexpr int kDeleteAttempts = 6;
+// chInstallFolder's room: 260 UTF-16 units with the terminator (a UTF-8
+// text never has fewer bytes than units).
+constexpr size_t kMaxFolderBytes = 260;
 constexpr auto kDeletePause = std::chrono::milliseconds(100);
 
 bool IsSameOrBelow(const std::string& path, const std::string& folder) {
@@ -116,6 +121,7 @@ int32_t CAssistantOperations::CheckRequest() const {
     }
   }
   if (command == eLauncherCmd_Install) return eAssistantError_OK;
+  if (command == eLauncherCmd_SetLongName) return CheckLongNameRequest();
   InstallDirectoryList list(r.chRegPath);
   if (list.Find(folder) >= 0) return eAssistantError_OK;
   switch (command) {
@@ -124,6 +130,26 @@ int32_t CAssistantOperations::CheckRequest() const {
     case eLauncherCmd_KillProcess: return eAssistantError_CntKillProcess;
     default: return eAssistantError_OK;  // IconUpdate finds no slot and does nothing
   }
+}
+
+int32_t CAssistantOperations::CheckLongNameRequest() const {
+  const AssistantRequest& r = m_request;
+  const LongNameRunArguments names = ParseLongNameArgument(r.chTemp);
+  const std::string& source = r.chInstallFolder;
+  const std::string& destination = names.newFolder;
+  // chInstallFolder must hold the destination afterwards.
+  if (destination.size() >= kMaxFolderBytes || !IsCleanAbsolutePath(destination) ||
+      !IsOptionalName(names.oldLongName) || !IsOptionalName(names.oldIconName)) {
+    return eAssistantError_CntReadPipe;
+  }
+  if (!platform::EqualsIgnoreCase(source, destination) && !IsSiblingFolder(source, destination)) {
+    return eAssistantError_CntReadPipe;
+  }
+  if (!names.oldRegPath.empty() && InstallDirectoryList(names.oldRegPath).Find(source) >= 0) {
+    return eAssistantError_OK;
+  }
+  if (InstallDirectoryList(r.chRegPath).Find(source) >= 0) return eAssistantError_OK;
+  return eAssistantError_CntCreateDir;
 }
 
 void CAssistantOperations::PruneFolderList() {
@@ -302,6 +328,89 @@ bool CAssistantOperations::IconUpdate() {
     }
   }
   return true;
+}
+
+bool CAssistantOperations::SetLongName() {
+  auto write = [this](const std::string& text) {
+    if (m_log) m_log->WriteText(text);
+  };
+  write("SetLongName - begin");
+  write(m_request.chTemp);
+  const std::string source = m_request.chInstallFolder;
+  const bool portable = platform::FileExists(platform::JoinPath(source, "guest.dat"));
+  const LongNameRunArguments old = ParseLongNameArgument(m_request.chTemp);
+  const std::string& destination = old.newFolder;
+  m_progress(10);
+  const size_t slash = source.rfind('/');
+  const std::string cut = slash == std::string::npos ? std::string() : source.substr(0, slash + 1);
+  if (m_log) m_log->WriteEmptyLines(1);
+  const std::pair<const char*, std::string> values[] = {
+      {"sInstallFolderSrc", source},          {"sInstallFolderDst", destination},
+      {"sOldShortName", old.oldShortName},    {"sNewShortName", m_request.chShortName},
+      {"sOldLongName", old.oldLongName},      {"sNewLongName", m_request.chFullName},
+      {"sOldRegPath", old.oldRegPath},        {"sNewRegPath", m_request.chRegPath},
+      {"sOldIconName", old.oldIconName},      {"sNewIconName", m_request.chIconName},
+      {"sCutInstallFolder", cut},
+  };
+  for (const auto& [name, value] : values) write(std::string(name) + " = " + value);
+  if (m_log) m_log->WriteEmptyLines(1);
+
+  if (!platform::EqualsIgnoreCase(source, destination)) {
+    if (cut.size() < 3) {
+      SetLastAssistantError(eAssistantError_CntCreateDir);
+      return false;
+    }
+    if (MoveClientFolder(source, destination, m_log, [this](int attempt) { m_progress(10 + attempt); }) != 0) {
+      SetLastAssistantError(eAssistantError_CntCreateDir, errno);
+      return false;
+    }
+  }
+
+  int32_t index = -1;
+  if (!portable && !old.oldRegPath.empty()) {
+    InstallDirectoryList list(old.oldRegPath);
+    const int slot = list.Find(source);
+    if (slot >= 0) {
+      write("delete old uninstall information");
+      const std::string keyName = old.oldLongName + " " + std::to_string(slot);
+      write("SHDeleteKey: " + std::string(kUninstallEntriesKey) + "\\" + keyName);
+      SettingsStore::DeleteKey(Hive::kLocalMachine, std::string(kUninstallEntriesKey) + "\\" + keyName);
+    }
+    write("DeleteInstallDirectoryes: " + source);
+    list.Remove(source);
+  } else if (!portable) {
+    // The registry path stays: the folder keeps its slot under the new name,
+    // and the uninstall entry of the old long name in that slot goes.
+    InstallDirectoryList list(m_request.chRegPath);
+    const int slot = list.Find(source);
+    write("RenameInstallDirectoryes: index = " + std::to_string(slot));
+    if (slot >= 0) {
+      list.SetSlot(slot, destination);
+      list.Save();
+      if (old.oldLongName != m_request.chFullName) {
+        SettingsStore::DeleteKey(Hive::kLocalMachine,
+                                 std::string(kUninstallEntriesKey) + "\\" + old.oldLongName + " " + std::to_string(slot));
+      }
+      index = slot;
+    }
+  }
+
+  m_progress(80);
+  write("deleteAllShortcut");
+  deleteAllShortcut(platform::JoinPath(source, "Launcher.exe"));
+  // The machine-wide shortcuts into the old folder, in the menu folder of
+  // the old long name too (the launcher's search does not reach it).
+  for (int csidl : {platform::kCsidlCommonDesktopDirectory, platform::kCsidlCommonStartMenu,
+                    platform::kCsidlCommonPrograms}) {
+    DeleteShortcutsInto(source, csidl, std::string());
+  }
+  if (!old.oldLongName.empty()) DeleteShortcutsInto(source, platform::kCsidlCommonPrograms, old.oldLongName);
+  m_progress(90);
+  m_request.chInstallFolder = destination;
+  if (!portable) InstallClient(index);
+  m_progress(100);
+  write("SetLongName - end");
+  return m_lastError == 0;
 }
 
 bool CAssistantOperations::KillProcess(const std::string& path) {

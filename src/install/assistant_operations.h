@@ -1,5 +1,6 @@
 // The operations the elevated assistant performs for one request:
-// InstallClient, GetRights, IconUpdate, Uninstall and KillProcess, with the
+// InstallClient, GetRights, IconUpdate, Uninstall, KillProcess and
+// SetLongName, with the
 // registered-folder list, the uninstall entry (the machine hive's record and
 // a machine-wide "Uninstall <name>" desktop entry), the machine-wide
 // shortcuts and the rights of the client folder.
@@ -43,6 +44,9 @@ class CAssistantOperations {
   // reach outside what the request owns; for a folder not registered for
   // the product: CntSetRights (GetRights), CntDelInstDirFromReg (Uninstall),
   // CntKillProcess (KillProcess); IconUpdate of such a folder does nothing.
+  // SetLongName needs a destination that is a sibling of the client folder
+  // (CntReadPipe otherwise) and a client folder registered under the old or
+  // the new registry path (CntCreateDir otherwise).
   int32_t CheckRequest() const;
 
   // Empties the slots of folders that are gone (when the product key exists).
@@ -52,11 +56,19 @@ class CAssistantOperations {
   bool IconUpdate();
   bool Uninstall();
   bool KillProcess(const std::string& path);
+  // Moves the client folder to the new long name that chTemp carries (the
+  // "/setlongname" argument text), drops the old registration (the slot in
+  // the old registry path and the uninstall entry of the old long name, or,
+  // when the registry path stays, renames the slot), removes the shortcuts
+  // to the old folder and registers the new folder under the request's
+  // names (InstallClient). A portable folder is only moved.
+  bool SetLongName();
 
   int32_t LastError() const { return m_lastError; }
 
  private:
   void SetLastAssistantError(int32_t code, int systemError = 0);
+  int32_t CheckLongNameRequest() const;
   bool SetRights(const std::string& userName, const std::string& folder, bool entryProgress);
   bool DeleteClientFolder();
   void WriteUninstallEntry(const std::string& keyName, int slot, const std::string& desktopShortcut);

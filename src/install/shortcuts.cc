@@ -168,3 +168,31 @@ bool deleteAllShortcut(const std::string& target) {
   }
   return true;
 }
+
+bool DeleteShortcutsInto(const std::string& clientFolder, int csidl, const std::string& subFolder) {
+  if (clientFolder.empty() || (!subFolder.empty() && !IsValidShortcutName(subFolder))) return false;
+  std::string folder;
+  if (!platform::GetSpecialFolderPath(csidl, folder) || folder.size() <= 3) return true;
+  const std::string dir = subFolder.empty() ? folder : platform::JoinPath(folder, subFolder);
+  if (platform::GetPathKind(dir) != platform::PathKind::kDirectory) return true;
+  std::string wanted = NormalisePath(clientFolder);
+  if (wanted.empty() || wanted.back() != '/') wanted += '/';
+  std::vector<platform::DirectoryEntry> entries;
+  if (!platform::ListDirectoryEntries(dir, entries)) return true;
+  for (const platform::DirectoryEntry& entry : entries) {
+    if (entry.isDirectory || entry.isSymlink || !EndsWith(entry.name, kShortcutExtension)) continue;
+    const std::string path = platform::JoinPath(dir, entry.name);
+    const std::string program = NormalisePath(EntryProgram(path));
+    if (program.size() > wanted.size() && platform::EqualsIgnoreCase(program.substr(0, wanted.size()), wanted)) {
+      platform::RemoveFile(path);
+    }
+  }
+  if (!subFolder.empty() && platform::ListDirectoryEntries(dir, entries)) {
+    if (entries.size() == 1 && entries[0].name == kFolderIconFile && !entries[0].isDirectory &&
+        platform::RemoveFile(platform::JoinPath(dir, kFolderIconFile))) {
+      entries.clear();
+    }
+    if (entries.empty()) platform::RemoveDirectory(dir);
+  }
+  return true;
+}

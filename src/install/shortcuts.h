@@ -71,3 +71,10 @@ bool DeleteUninstallShortcut(const std::string& target, const std::string& name,
 // NormalisePath, ignoring case). Sub-folders are not searched. False only
 // for an empty target.
 bool deleteAllShortcut(const std::string& target);
+
+// Deletes every shortcut in the special folder (or its sub-folder, one
+// level) whose program lies in `clientFolder` or below it (after
+// NormalisePath, ignoring case): what a moved or removed client folder left
+// behind. A sub-folder left with nothing but its icon file goes with it.
+// False only for an empty folder or a refused sub-folder name.
+bool DeleteShortcutsInto(const std::string& clientFolder, int csidl, const std::string& subFolder);

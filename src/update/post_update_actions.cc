@@ -1,5 +1,7 @@
 #include "update/post_update_actions.h"
 
+#include <cstdlib>
+
 #include "base/xml_path_query.h"
 #include "base/xml_readers.h"
 #include "platform/file_system.h"
@@ -183,4 +185,37 @@ std::string LongNameRunArgument(const LongNameRunArguments& arguments) {
   return quoted(arguments.currentFolder) + " " + quoted(arguments.newFolder) + " " + quoted(arguments.oldShortName) +
          " " + quoted(arguments.oldLongName) + " " + quoted(arguments.oldRegPath) + " " +
          quoted(arguments.oldIconName) + " " + std::to_string(arguments.id);
+}
+
+namespace {
+
+// The k-th double-quoted value of `text` (k from 1): the text between its
+// 2k-1st and 2k-th double quote; empty when missing.
+std::string QuotedValue(const std::string& text, int k) {
+  size_t at = 0;
+  for (int i = 1; i < 2 * k - 1; ++i) {
+    at = text.find('"', at);
+    if (at == std::string::npos) return std::string();
+    ++at;
+  }
+  const size_t open = text.find('"', at);
+  if (open == std::string::npos) return std::string();
+  const size_t close = text.find('"', open + 1);
+  if (close == std::string::npos) return std::string();
+  return text.substr(open + 1, close - open - 1);
+}
+
+}  // namespace
+
+LongNameRunArguments ParseLongNameArgument(const std::string& argument) {
+  LongNameRunArguments parsed;
+  parsed.newFolder = QuotedValue(argument, 1);
+  parsed.oldShortName = QuotedValue(argument, 2);
+  parsed.oldLongName = QuotedValue(argument, 3);
+  parsed.oldRegPath = QuotedValue(argument, 4);
+  parsed.oldIconName = QuotedValue(argument, 5);
+  const size_t blank = argument.rfind(' ');
+  const std::string id = blank == std::string::npos ? std::string() : argument.substr(blank + 1);
+  parsed.id = static_cast<uint32_t>(std::strtoul(id.c_str(), nullptr, 10));
+  return parsed;
 }

@@ -84,3 +84,10 @@ void ApplyRenameActions(const std::vector<RenameAction>& renames, ChangesFile& c
 
 // The argument text of the "/setlongname" switch.
 std::string LongNameRunArgument(const LongNameRunArguments& arguments);
+
+// The values the argument text carries after the current folder (as the
+// run receives it from its second quoted value on): new folder, old short
+// name, old long name, old registry path, old icon name (a missing quoted
+// value is empty), and the action id, the number after the last blank. The
+// current folder stays empty.
+LongNameRunArguments ParseLongNameArgument(const std::string& argument);

@@ -18,6 +18,7 @@
 #include "support/launcher_builds.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
+#include "support/published_game.h"
 #include "support/run_process.h"
 
 namespace {
@@ -27,10 +28,8 @@ using testing_support::ReadFileBytes;
 using testing_support::RunProcess;
 using testing_support::WriteFileBytes;
 
-const char kUpdatePath[] = "/skyward-tides/updates/";
-
-fs::path BuiltTool(const char* name) { return fs::path(LAUNCHER_EXE_PATH).parent_path() / name; }
-fs::path SampleGame() { return fs::path(LAUNCHER_SERVER_PATH).parent_path() / "sample_game"; }
+using testing_support::BuiltTool;
+constexpr const char* kUpdatePath = testing_support::kGameUpdatePath;
 
 // The value of attribute `name` in the text of a manifest.
 std::string ManifestAttribute(const std::string& manifest, const std::string& name) {
@@ -81,7 +80,7 @@ class SelfUpdateTest : public ::testing::Test {
   fs::path MakeBuild(const std::string& name, const std::string& season) {
     const fs::path build = m_root / name;
     fs::create_directories(build / "Data");
-    fs::copy_file(SampleGame(), build / "SkywardTides.exe");
+    fs::copy_file(testing_support::SampleGamePath(), build / "SkywardTides.exe");
     WriteFileBytes(build / "Data" / "World.txt", "tiles of season " + season + "\n");
     return build;
   }
@@ -288,6 +287,45 @@ INSTANTIATE_TEST_SUITE_P(Points, HandOverKillTest,
                          ::testing::Values(KillPoint::kWritingTemporary, KillPoint::kTemporaryWritten,
                                            KillPoint::kDuringCopy, KillPoint::kBeforeNewStart));
 
+// SIGKILL of the live process at the later points of the hand-over: the
+// launcher stops itself at the point (LAUNCHER_TEST_HOLD), the test kills
+// it there; the next start ends with version 2 whole and the game started.
+class LiveHandOverKillTest : public SelfUpdateTest, public ::testing::WithParamInterface<const char*> {};
+
+// The process of the client folder that stopped itself, or 0 (at most 60 s).
+int StoppedLauncher(const std::vector<int>& candidates) {
+  for (int pid : candidates) {
+    const std::string stat = ReadFileBytes("/proc/" + std::to_string(pid) + "/stat");
+    const size_t close = stat.rfind(')');
+    if (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'T') return pid;
+  }
+  return 0;
+}
+
+TEST_P(LiveHandOverKillTest, TheNextStartEndsWithTheNewLauncherWhole) {
+  InstallWithVersion1();
+  Publish(m_game, {"--launcher", m_v2.string()});
+  ::setenv("LAUNCHER_TEST_HOLD", GetParam(), 1);
+  const int first = platform::StartProcess({(m_client / "Launcher.exe").string()}, m_client.string());
+  ::unsetenv("LAUNCHER_TEST_HOLD");
+  ASSERT_NE(first, 0);
+  int stopped = 0;
+  for (int i = 0; i < 600 && stopped == 0; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    stopped = StoppedLauncher(Launchers());
+  }
+  ASSERT_NE(stopped, 0) << "no launcher reached " << GetParam();
+  for (int pid : Launchers()) ::kill(pid, SIGKILL);
+  platform::WaitForProcess(first, 10000);
+  WaitForLaunchers();
+  EXPECT_EQ(RunLauncher(m_client / "Launcher.exe", {}), 0);
+  WaitForLaunchers();
+  ExpectVersion2InPlace();
+}
+
+INSTANTIATE_TEST_SUITE_P(Points, LiveHandOverKillTest,
+                         ::testing::Values("temporary-written", "before-copy", "before-new-start"));
+
 // SIGKILL while the new launcher is on its way: the next run asks only for
 // the rest and hands over.
 TEST_F(SelfUpdateTest, ALauncherDownloadKilledHalfwayResumes) {
@@ -357,6 +395,15 @@ TEST_F(SelfUpdateTest, APortableLongNameRunMovesTheFolderAndStartsTheLauncherThe
     EXPECT_EQ(text.find(m_client.string() + "/"), std::string::npos) << text;
     EXPECT_NE(text.find((renamed / "Launcher.exe").string()), std::string::npos) << text;
   }
+  // The menu entries in Programs/<long name> point into the new folder only.
+  const std::vector<std::string> menus = DesktopTexts(m_sandbox.ApplicationsFolder());
+  EXPECT_FALSE(menus.empty());
+  bool launcherInMenu = false;
+  for (const std::string& text : menus) {
+    EXPECT_EQ(text.find(m_client.string() + "/"), std::string::npos) << text;
+    launcherInMenu |= text.find((renamed / "Launcher.exe").string()) != std::string::npos;
+  }
+  EXPECT_TRUE(launcherInMenu);
   // The launcher of the new folder updated it and started the game.
   EXPECT_NE(Logs(renamed).find("rmUpdate"), std::string::npos);
   EXPECT_TRUE(fs::exists(m_gameArgs));

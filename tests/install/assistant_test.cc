@@ -292,6 +292,14 @@ TEST_F(AssistantTest, BadRequestsAreRefusedWithTheirCodeAndNothingChanges) {
   dotted.chInstallFolder = Folder() + "/../../outside";
   AssistantRequest killOutside = Request(eLauncherCmd_KillProcess);
   killOutside.chTemp = "/usr/bin/sh";
+  // The long-name change: the new folder must be a sibling of a folder the
+  // product registered.
+  auto longName = [&](const std::string& destination) {
+    AssistantRequest r = Request(eLauncherCmd_SetLongName);
+    r.chTemp = "\"" + destination + "\" \"game\" \"Old Game\" \"\" \"\" 3";
+    return Encoded(r);
+  };
+  const std::string parent = (m_sandbox.dir() / "programs").string();
 
   struct Case {
     const char* what;
@@ -323,6 +331,14 @@ TEST_F(AssistantTest, BadRequestsAreRefusedWithTheirCodeAndNothingChanges) {
        eLauncherCmd_GetRights, eAssistantError_CntSetRights},
       {"killing a program outside the folder", Encoded(killOutside), false, eLauncherCmd_KillProcess,
        eAssistantError_CntReadPipe},
+      {"a new long name outside the parent", longName((m_sandbox.dir() / "home" / "Game").string()), false,
+       eLauncherCmd_SetLongName, eAssistantError_CntReadPipe},
+      {"a new long name with \"..\"", longName(parent + "/../home"), false, eLauncherCmd_SetLongName,
+       eAssistantError_CntReadPipe},
+      {"a new long name that is relative", longName("Game 2"), false, eLauncherCmd_SetLongName,
+       eAssistantError_CntReadPipe},
+      {"moving a folder not registered", longName(parent + "/Game 2"), false, eLauncherCmd_SetLongName,
+       eAssistantError_CntCreateDir},
       {"uninstalling the home folder", "", true, eLauncherCmd_Uninstall, eAssistantError_ShortInstallationPath},
       {"rights on the home folder", "", true, eLauncherCmd_GetRights, eAssistantError_CntSetRights},
   };

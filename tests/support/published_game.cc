@@ -14,10 +14,12 @@ namespace fs = std::filesystem;
 
 fs::path BuiltTool(const char* name) { return fs::path(LAUNCHER_EXE_PATH).parent_path() / name; }
 
+fs::path SampleGamePath() { return fs::path(LAUNCHER_SERVER_PATH).parent_path() / "sample_game"; }
+
 fs::path MakeGameBuild(const fs::path& root, const std::string& name, const std::string& season) {
   const fs::path build = root / name;
   fs::create_directories(build / "Data");
-  fs::copy_file(fs::path(LAUNCHER_SERVER_PATH).parent_path() / "sample_game", build / "SkywardTides.exe");
+  fs::copy_file(SampleGamePath(), build / "SkywardTides.exe");
   std::string world;
   for (int i = 0; i < 40000; ++i) world += "tile " + std::to_string(i) + " of season " + season + "\n";
   WriteFileBytes(build / "Data" / "World.txt", world);

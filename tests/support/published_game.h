@@ -14,6 +14,9 @@ inline constexpr char kGameUpdatePath[] = "/skyward-tides/updates/";
 // A tool built beside the launcher (make_update, ...).
 std::filesystem::path BuiltTool(const char* name);
 
+// The built sample game, the client every end-to-end run installs.
+std::filesystem::path SampleGamePath();
+
 // A build of the game in root/name: the sample game under the client's
 // name and a data file in a mixed-case folder, whose lines name `season`.
 std::filesystem::path MakeGameBuild(const std::filesystem::path& root, const std::string& name,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "support/little_endian_values.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -15,13 +16,7 @@ namespace fs = std::filesystem;
 using testing_support::ReadFileBytes;
 using testing_support::WriteFileBytes;
 
-std::string Values(const std::vector<uint32_t>& values) {
-  std::string bytes;
-  for (uint32_t value : values) {
-    for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<char>((value >> shift) & 0xFF));
-  }
-  return bytes;
-}
+std::string Values(const std::vector<uint32_t>& values) { return testing_support::LittleEndianValues(values); }
 
 TEST(ChangesFile, VersionTextsSplitAtRunsOfDots) {
   const struct {

@@ -15,6 +15,7 @@
 #include "platform/process.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
+#include "support/published_game.h"
 #include "support/run_process.h"
 
 namespace {
@@ -24,10 +25,8 @@ using testing_support::ReadFileBytes;
 using testing_support::RunProcess;
 using testing_support::WriteFileBytes;
 
-const char kUpdatePath[] = "/skyward-tides/updates/";
-
-fs::path BuiltTool(const char* name) { return fs::path(LAUNCHER_EXE_PATH).parent_path() / name; }
-fs::path SampleGame() { return fs::path(LAUNCHER_SERVER_PATH).parent_path() / "sample_game"; }
+using testing_support::BuiltTool;
+constexpr const char* kUpdatePath = testing_support::kGameUpdatePath;
 
 size_t FilesBelow(const fs::path& folder) {
   std::error_code error;
@@ -60,7 +59,7 @@ TEST_F(InterruptedUnpackTest, KilledWhileUnpackingOnTwoThreadsTheNextRunRepairsT
   // that its unpacking takes a while.
   const fs::path build = m_root / "build";
   fs::create_directories(build);
-  fs::copy_file(SampleGame(), build / "SkywardTides.exe");
+  fs::copy_file(testing_support::SampleGamePath(), build / "SkywardTides.exe");
   std::vector<fs::path> files;
   for (int i = 0; i < 4000; ++i) {
     const fs::path file = build / "Data" / ("set" + std::to_string(i / 200)) / ("item" + std::to_string(i) + ".txt");
