@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "config/language_format.h"
 #include "config/launcher_settings.h"
 #include "platform/access_rights.h"
 #include "platform/special_folders.h"
@@ -139,8 +140,8 @@ void CInstallService::OnAssistantResult(int32_t, int32_t error) {
   }
   std::string text = m_steps.text(108);
   if (error == eAssistantError_TooManyClients) {
-    text = m_steps.text(109);
-    if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, m_request.chFullName);
+    const FormatArg name[] = {FormatArg::Text(m_request.chFullName)};
+    text = FormatLanguageText(m_steps.text(109), name);
   }
   m_steps.showMessage({.text = text, .purpose = eMessagePurpose_StepFailed, .errorIcon = true});
 }

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "app/logic.h"
+#include "config/language_format.h"
 #include "config/launcher_lang_table.h"
 #include "install/client_launcher.h"
 #include "platform/file_system.h"
@@ -66,8 +67,8 @@ void CLogic::OnClientFailed() {
     return;
   }
   if (settings.silentDownload && !ClientLauncher().IsClientRunning(clientFolder)) CloseOtherLaunchers(0);
-  std::string text = GetString(23);
-  if (const size_t at = text.find("%s"); at != std::string::npos) text.replace(at, 2, settings.fullName);
+  const FormatArg name[] = {FormatArg::Text(settings.fullName)};
+  const std::string text = FormatLanguageText(GetString(23), name);
   // Nothing is left to wait for: OK ends the run.
   ShowMessagePage({.text = text, .purpose = eMessagePurpose_Quit, .errorIcon = true});
 }

@@ -517,7 +517,9 @@ bool CLogic::ProposeDestination(const std::string& text) {
   if (folder.empty()) return false;
   const DestinationDecision decision = CheckDestination(folder, settings.fullName);
   if (decision.check != eDestinationCheck_Ok) {
-    ShowMessagePage({.text = GetString(108), .errorIcon = true});
+    // The destination cannot be made here: the text of a folder that
+    // cannot be created.
+    ShowMessagePage({.text = GetString(93), .errorIcon = true});
     return false;
   }
   clientFolder = decision.folder;

@@ -307,7 +307,7 @@ TEST_F(FolderChoiceDialogTest, TheHomeFolderIsRefusedWithTheMessagePage) {
   Click(ui::ctlFolderChoiceOk);
   EXPECT_EQ(m_logic->clientFolder, before);
   EXPECT_EQ(m_logic->pages.CurrentPage(), ePage_SingleMessage);
-  EXPECT_EQ(m_logic->pages.Message().text, GetString(108));
+  EXPECT_EQ(m_logic->pages.Message().text, GetString(93));
   Click(ui::ctlMboxOk);
   EXPECT_EQ(m_logic->pages.CurrentPage(), ePage_SingleInstall);
 }

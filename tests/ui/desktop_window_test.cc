@@ -26,6 +26,7 @@
 #include "ui/desktop_window_backend.h"
 #include "ui/dpi_factor.h"
 #include "ui/font_cache.h"
+#include "ui/gui_combo_box_ctrl.h"
 #include "ui/gui_edit_ctrl.h"
 #include "ui/layered_window.h"
 #include "ui/theme_profile.h"
@@ -70,7 +71,11 @@ class DesktopWindowTest : public ::testing::Test {
     auto backend = std::make_unique<DesktopWindowBackend>(std::move(display), 0);
     m_backend = backend.get();
     LayeredWindowHooks hooks;
-    hooks.command = [this](int id) { m_commands.push_back(id); };
+    hooks.command = [this](int id) {
+      m_commands.push_back(id);
+      // The controller's answer to a language chosen from the list.
+      if (id == ctlLanguage && m_texts) m_texts->SelectLanguage(m_window->LanguageBox()->SelectedIndex(), false);
+    };
     m_window = CreateLauncherWindow(m_theme, std::move(backend), std::move(hooks));
     ASSERT_NE(m_window, nullptr);
     m_texts = std::make_unique<CWindowTexts>(*m_window, m_languages);
@@ -441,6 +446,60 @@ TEST_F(DesktopWindowTest, AnEditFieldTakesTypedAndPastedText) {
   const Atom clipboard = XInternAtom(m_x, "CLIPBOARD", False);
   EXPECT_TRUE(Pump([&] { return XGetSelectionOwner(m_x, clipboard) == NativeWindow(); }));
   EXPECT_EQ(platform::ProcessClipboard().GetText().value_or(""), "Ab1 жук→ pasted");
+}
+
+// The language list near the bottom of the screen: with no room below the
+// window the list opens above the box, the window grows upwards by the
+// part of the list above the page (the page stays where it was on the
+// screen), and a click on a language re-texts the window.
+TEST_F(DesktopWindowTest, TheLanguageListGrowsTheWindowUpwardsAndReTextsIt) {
+  CGuiComboBoxCtrl* box = m_window->LanguageBox();
+  ASSERT_NE(box, nullptr) << "the install page has no language box";
+  // Drag the window down to the bottom of the screen by its background.
+  const GuiPoint background = BackgroundPoint();
+  ASSERT_GE(background.x, 0);
+  MovePointer(background);
+  ASSERT_TRUE(Pump([&] { return m_window->HotControl() == m_window->CurrentForm(); }));
+  ASSERT_TRUE(XdoTool({"mousedown", "1"}));
+  ASSERT_TRUE(Pump([&] { return m_window->Dragging(); }));
+  ASSERT_TRUE(XdoTool({"mousemove_relative", "--", "0", std::to_string(DisplayHeight(m_x, DefaultScreen(m_x)) - 4 - m_window->SurfaceSize().height -
+                                                                m_window->ShownPosition().y)}));
+  PumpFor(60);
+  ASSERT_TRUE(XdoTool({"mouseup", "1"}));
+  ASSERT_TRUE(Pump([&] { return !m_window->Dragging(); }));
+  PumpFor(60);
+  const GuiPoint top = m_window->ShownPosition();
+  const GuiSize closedSize = m_window->SurfaceSize();
+  ASSERT_GE(top.y + closedSize.height, DisplayHeight(m_x, DefaultScreen(m_x)) - 10);
+  const std::string englishInstall = m_window->FindControl(ctlSingleInstallButtonInstall)->text;
+
+  MovePointer(Centre(*box, *m_window->CurrentForm()));
+  ASSERT_TRUE(XdoTool({"sleep", "0.1", "click", "1"}));
+  ASSERT_TRUE(Pump([&] { return box->IsOpen(); }));
+  PumpFor(60);
+  const int shift = m_window->ListShift();
+  EXPECT_LT(box->ListOffsetY(), 0) << "the list did not open upwards";
+  EXPECT_GT(shift, 0) << "the list stays inside the page";
+  EXPECT_EQ(shift, std::max(0, -(box->screenY - m_window->CurrentForm()->screenY + box->ListOffsetY())));
+  EXPECT_EQ(m_window->ShownPosition().y, top.y - shift);
+  EXPECT_GE(m_window->SurfaceSize().height, closedSize.height);
+  EXPECT_EQ(Geometry().y, m_window->ShownPosition().y);
+  EXPECT_EQ(Geometry().height, m_window->SurfaceSize().height);
+
+  const int russian = static_cast<int>(m_languages.index.at("ru"));
+  ASSERT_EQ(box->KeyAt(russian), ctlButtonLang1 + russian);
+  const GuiRect item = box->ItemRect(russian);
+  MovePointer({item.x + item.width / 2, item.y + item.height / 2});
+  ASSERT_TRUE(XdoTool({"sleep", "0.1", "click", "1"}));
+  ASSERT_TRUE(Pump([&] { return !box->IsOpen(); }));
+  PumpFor(60);
+  EXPECT_EQ(m_languages.currentCode, "ru");
+  EXPECT_EQ(box->text, m_languages.entries[russian].longName);
+  EXPECT_NE(m_window->FindControl(ctlSingleInstallButtonInstall)->text, englishInstall);
+  // Closed, the window is the page again, where it was.
+  EXPECT_EQ(m_window->ListShift(), 0);
+  EXPECT_EQ(m_window->ShownPosition().y, top.y);
+  EXPECT_EQ(Geometry().height, closedSize.height);
 }
 
 TEST_F(DesktopWindowTest, TheWindowManagersCloseEndsTheMessageLoop) {

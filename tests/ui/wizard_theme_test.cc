@@ -7,58 +7,18 @@
 
 #include <set>
 
-#include "config/launcher_config.h"
-#include "config/launcher_lang_table.h"
-#include "config/resource_archive.h"
-#include "support/built_resources.h"
-#include "support/platform_sandbox.h"
+#include "built_theme_fixture.h"
 #include "ui/control_name_table.h"
-#include "ui/dpi_factor.h"
-#include "ui/font_cache.h"
 #include "ui/gui_bitmap_border_ctrl.h"
 #include "ui/gui_step_indicator_ctrl.h"
-#include "ui/headless_backend.h"
-#include "ui/layered_window.h"
 #include "ui/text_fit_check.h"
-#include "ui/theme_profile.h"
-#include "ui/theme_setup.h"
-#include "ui/theme_texture.h"
-#include "ui/window_texts.h"
 
 namespace ui {
 namespace {
 
-class WizardThemeTest : public ::testing::Test {
+class WizardThemeTest : public window_testing::BuiltThemeWindowTest {
  protected:
-  void SetUp() override {
-    SetDpiFactor(1.0);
-    ASSERT_TRUE(testing_support::OpenBuiltResourceArchive()) << "the build's resources.rar is missing";
-    const ResourceArchive& archive = ResourceArchive::Instance();
-    ASSERT_TRUE(LoadLauncherConfig(archive, m_settings, m_config, m_languages, m_error)) << m_error;
-    m_settings.themeFolder = "theme_wizard\\";
-    ASSERT_TRUE(LoadThemeDocument(archive, m_settings, m_theme, m_error)) << m_error;
-    ASSERT_TRUE(LoadThemeResources(archive, m_settings.themeFolder, m_theme, m_error)) << m_error;
-    auto backend = std::make_unique<HeadlessWindowBackend>();
-    m_backend = backend.get();
-    m_window = CreateLauncherWindow(m_theme, std::move(backend), {});
-    ASSERT_NE(m_window, nullptr);
-    m_texts = std::make_unique<CWindowTexts>(*m_window, m_languages);
-    m_texts->stateSource = [] {
-      WindowTextState state;
-      state.clientFolder = "/home/player/Games/Skyward Tides";
-      return state;
-    };
-    m_texts->storeLanguageChoice = [](const LanguageList&) {};
-  }
-  void TearDown() override {
-    m_texts.reset();
-    m_window.reset();
-    ResetProfiles();
-    ThemeTextureCache::Instance().SetSource(nullptr, std::string());
-    UnloadPrivateFonts();
-    ResetFontCache();
-    CLauncherLangTable::Reset();
-  }
+  void SetUp() override { LoadWindow("theme_wizard\\", false); }
 
   // Visible controls of a form that take room of their own: the form's
   // children and those of its panels.
@@ -80,16 +40,6 @@ class WizardThemeTest : public ::testing::Test {
     const auto messageExtra = [](int id) { return id >= ctlMboxEdit && id <= ctlMboxTextEditCaption; };
     return (messageButton(a) && messageButton(b)) || (messageExtra(a) && messageExtra(b));
   }
-
-  testing_support::PlatformSandbox m_sandbox;
-  LauncherSettings m_settings;
-  tinyxml2::XMLDocument m_config;
-  tinyxml2::XMLDocument m_theme;
-  LanguageList m_languages;
-  std::string m_error;
-  HeadlessWindowBackend* m_backend = nullptr;
-  std::unique_ptr<CLayeredWindow> m_window;
-  std::unique_ptr<CWindowTexts> m_texts;
 };
 
 TEST_F(WizardThemeTest, EveryPageFitsInLatinCyrillicAndGreek) {
