@@ -96,7 +96,12 @@ bool CLogic::StartChecker() {
   // what the manifest no longer lists (the checker skips that walk in fast
   // mode and for "/download" tasks).
   fileChecker->useAddedPackages = fastUpdate || runMode == rmUpdate;
-  fileChecker->mayDelete = runMode == rmUpdate;
+  // Never while the game runs: the walk also deletes listed files that
+  // changed, which would pull them from under the game before the new ones
+  // can be unpacked.
+  fileChecker->mayDelete =
+      runMode == rmUpdate && !runByClient && !ClientLauncher().IsClientRunning(clientFolder);
+  fileChecker->launcherFolders = {settings.shortName + "\\preferences"};
   fileChecker->language = languages.currentCode;
   fileChecker->platformWord = platformWord;
   fileChecker->launcherPath = launcherPath;

@@ -163,6 +163,7 @@ void CCheckerThread::Work() {
   }
   m_protected = m_newModel.ignoredPaths;
   m_protected.insert(client_path::LowerKey(launcherFileName));
+  for (const std::string& folder : launcherFolders) m_protected.insert(client_path::LowerKey(folder));
 
   ClientPathResolver resolver(clientFolder);
   if (!CompareFiles(resolver)) return;

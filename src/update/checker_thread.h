@@ -67,6 +67,9 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   std::string previousManifest;  // empty forces a full check
   std::string clientFolder;
   std::string launcherFileName = "Launcher.exe";
+  // Folders of the launcher's own below the client folder (its preferences,
+  // "<short name>\preferences"), which the obsolete-file walk never enters.
+  std::vector<std::string> launcherFolders;
   platform::WindowHandle window = 0;
   bool fastMode = false;
   bool taskMode = false;
