@@ -12,6 +12,7 @@
 #include "platform/local_time.h"
 #include "platform/message_loop.h"
 #include "platform/process.h"
+#include "platform/text_encoding.h"
 #include "platform/tls_trust.h"
 
 namespace NetEx {
@@ -164,7 +165,7 @@ struct TransferCallbacks {
     if (t.responseHeaders.size() + length <= kMaxSideBody) t.responseHeaders.append(line);
     if (StartsWithNoCase(line, "Content-Encoding:")) {
       const std::string_view coding = TrimLine(line.substr(17));
-      if (!t.decodes && !coding.empty() && !(coding.size() == 8 && StartsWithNoCase(coding, "identity"))) t.unaskedEncoding = true;
+      if (!t.decodes && !coding.empty() && !platform::EqualsIgnoreCase(coding, "identity")) t.unaskedEncoding = true;
     } else if (StartsWithNoCase(line, "Content-Range:")) {
       request.contentRangeFirst = ContentRangeFirst(line.substr(14));
     } else if (StartsWithNoCase(line, "Content-Length:")) {

@@ -37,6 +37,11 @@ bool SessionBusThread::Start(std::function<bool(GDBusConnection*)> setup) {
   });
   if (result.get()) return true;
   m_thread.join();
+  Release();
+  return false;
+}
+
+void SessionBusThread::Release() {
   if (m_connection) {
     g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
     g_object_unref(m_connection);
@@ -46,7 +51,6 @@ bool SessionBusThread::Start(std::function<bool(GDBusConnection*)> setup) {
   g_main_context_unref(m_context);
   m_loop = nullptr;
   m_context = nullptr;
-  return false;
 }
 
 void SessionBusThread::Stop(std::function<void(GDBusConnection*)> teardown) {
@@ -67,13 +71,7 @@ void SessionBusThread::Stop(std::function<void(GDBusConnection*)> teardown) {
       },
       job, [](gpointer data) { delete static_cast<Job*>(data); });
   m_thread.join();
-  g_dbus_connection_close_sync(m_connection, nullptr, nullptr);
-  g_object_unref(m_connection);
-  m_connection = nullptr;
-  g_main_loop_unref(m_loop);
-  g_main_context_unref(m_context);
-  m_loop = nullptr;
-  m_context = nullptr;
+  Release();
 }
 
 }  // namespace platform

@@ -27,6 +27,10 @@ class SessionBusThread {
   GDBusConnection* Connection() const { return m_connection; }
 
  private:
+  // Closes the connection and frees the loop and its context, once the
+  // thread has ended.
+  void Release();
+
   GMainContext* m_context = nullptr;
   GMainLoop* m_loop = nullptr;
   GDBusConnection* m_connection = nullptr;

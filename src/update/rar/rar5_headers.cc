@@ -91,6 +91,8 @@ Rar5Headers ReadRar5Headers(const uint8_t* data, size_t size) {
       Rar5FileHeader file;
       if (!ReadFileHeader(header, file)) return headers;
       headers.solid = headers.solid || file.solid;
+      headers.sizeUnstated = headers.sizeUnstated || !file.sizeKnown;
+      headers.dataSize += std::min(file.unpackedSize, kMaxDictionary);
       headers.files.push_back(file);
     } else if (type == kHeaderEncryption) {
       return headers;
@@ -107,10 +109,8 @@ uint64_t Rar5DictionaryAllowance(const Rar5Headers& headers, size_t index) {
   if (index >= headers.files.size()) return kMaxDictionary;
   uint64_t data = 0;
   if (headers.solid) {
-    for (const Rar5FileHeader& file : headers.files) {
-      if (!file.sizeKnown) return kMaxDictionary;
-      data += std::min(file.unpackedSize, kMaxDictionary);
-    }
+    if (headers.sizeUnstated) return kMaxDictionary;
+    data = headers.dataSize;
   } else {
     const Rar5FileHeader& file = headers.files[index];
     if (!file.sizeKnown) return kMaxDictionary;

@@ -24,6 +24,10 @@ struct Rar5Headers {
   std::vector<Rar5FileHeader> files;
   // Every header up to the end of the archive was read.
   bool complete = false;
+  // The files' unpacked sizes added up (each at most the dictionary ceiling),
+  // and whether any file leaves its size unstated.
+  uint64_t dataSize = 0;
+  bool sizeUnstated = false;
 };
 
 // `data` starts with the RAR 5.0 signature.
