@@ -60,7 +60,7 @@ void CWindowThread::run() {
     return;
   }
   const platform::WindowHandle window =
-      platform::CreateMessageWindow(m_windowClass, "", [this](const platform::Message& message) -> int64_t {
+      platform::CreateMessageOnlyWindow(m_windowClass, [this](const platform::Message& message) -> int64_t {
         if (message.message == kQuitMessage) {
           m_quit = true;
           return 0;

@@ -32,10 +32,15 @@ struct WindowInfo {
   std::string className;
   std::string title;
   int processId = 0;
+  bool messageOnly = false;
 };
 
 // Creates a window owned by the calling thread; 0 on failure.
 WindowHandle CreateMessageWindow(const std::string& className, const std::string& title, WindowProc proc);
+// A window that only carries messages (a worker thread's): it can be posted
+// to and answers IsWindow, but EnumerateWindows and FindWindowByClass never
+// list it.
+WindowHandle CreateMessageOnlyWindow(const std::string& className, WindowProc proc);
 // Destroys a window of this process; its pending messages are dropped.
 bool DestroyMessageWindow(WindowHandle window);
 bool SetWindowTitle(WindowHandle window, const std::string& title);
@@ -56,7 +61,7 @@ std::optional<int64_t> SendCopyData(WindowHandle window, uint64_t id, const std:
 // which a process of another user can find that folder.
 std::string WindowSocketName(WindowHandle window);
 
-// Live windows of every process of this user, own ones first.
+// Live top-level windows of every process of this user, own ones first.
 std::vector<WindowInfo> EnumerateWindows();
 // First window of the class (and, when given, the title); 0 when none.
 WindowHandle FindWindowByClass(const std::string& className, const std::string* title = nullptr);

@@ -67,6 +67,7 @@ struct LocalWindow {
   int socketFd = -1;
   std::string socketPath;
   std::string recordPath;
+  bool messageOnly = false;
 };
 
 std::mutex g_windowsMutex;
@@ -170,6 +171,8 @@ bool ReadRecord(const std::string& path, WindowInfo& info) {
   info.className = text.substr(0, first);
   info.title = text.substr(first + 1, second - first - 1);
   info.processId = std::atoi(text.c_str() + second + 1);
+  const size_t third = text.find('\n', second + 1);
+  info.messageOnly = third != std::string::npos && text.compare(third + 1, std::string::npos, "message-only\n") == 0;
   return info.processId > 0;
 }
 
@@ -298,9 +301,8 @@ bool NextMessage(Message& out, bool block) {
   }
 }
 
-}  // namespace
-
-WindowHandle CreateMessageWindow(const std::string& className, const std::string& title, WindowProc proc) {
+WindowHandle CreateWindowOfKind(const std::string& className, const std::string& title, WindowProc proc,
+                                bool messageOnly) {
   const int pid = ::getpid();
   WindowHandle handle = 0;
   {
@@ -320,11 +322,14 @@ WindowHandle CreateMessageWindow(const std::string& className, const std::string
   window.proc = std::move(proc);
   window.className = className;
   window.title = title;
+  window.messageOnly = messageOnly;
   window.socketPath = SocketPathOf(handle);
   window.recordPath = RecordPathOf(handle);
   window.socketFd = BindDatagramSocket(window.socketPath);
   if (window.socketFd < 0) return 0;
-  if (!WriteFileAtomic(window.recordPath, className + "\n" + title + "\n" + std::to_string(pid) + "\n")) {
+  const std::string record =
+      className + "\n" + title + "\n" + std::to_string(pid) + "\n" + (messageOnly ? "message-only\n" : "");
+  if (!WriteFileAtomic(window.recordPath, record)) {
     ::close(window.socketFd);
     ::unlink(window.socketPath.c_str());
     return 0;
@@ -332,6 +337,16 @@ WindowHandle CreateMessageWindow(const std::string& className, const std::string
   std::lock_guard<std::mutex> lock(g_windowsMutex);
   g_windows[handle] = std::move(window);
   return handle;
+}
+
+}  // namespace
+
+WindowHandle CreateMessageWindow(const std::string& className, const std::string& title, WindowProc proc) {
+  return CreateWindowOfKind(className, title, std::move(proc), false);
+}
+
+WindowHandle CreateMessageOnlyWindow(const std::string& className, WindowProc proc) {
+  return CreateWindowOfKind(className, std::string(), std::move(proc), true);
 }
 
 bool DestroyMessageWindow(WindowHandle handle) {
@@ -451,6 +466,7 @@ std::vector<WindowInfo> EnumerateWindows() {
   {
     std::lock_guard<std::mutex> lock(g_windowsMutex);
     for (const auto& [handle, window] : g_windows) {
+      if (window.messageOnly) continue;
       result.push_back(WindowInfo{handle, window.className, window.title, ::getpid()});
     }
   }
@@ -471,6 +487,7 @@ std::vector<WindowInfo> EnumerateWindows() {
       ::unlink(SocketPathOf(handle).c_str());
       continue;
     }
+    if (info.messageOnly) continue;
     info.handle = handle;
     result.push_back(info);
   }
