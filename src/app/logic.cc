@@ -452,8 +452,9 @@ void CLogic::OnExit(uint64_t reason) {
     if (!(runThreadDone && silentDownloadDone)) return;
   }
   // In the tray with the silent download finished the launcher stays for
-  // the finish balloon; otherwise the run ends.
-  if (!trayMode || !silentDownloadFinished) {
+  // the finish balloon; otherwise the run ends. Exit from the tray menu
+  // ends it also once the balloon is up: the player asked to leave.
+  if (!trayMode || !silentDownloadFinished || reason == kExitSilentDownload) {
     Quit();
     return;
   }

@@ -15,6 +15,7 @@
 #include "platform/process.h"
 #include "ui/control_name_table.h"
 #include "ui/layered_window.h"
+#include "ui/theme_icon.h"
 #include "update/checker_thread.h"
 
 namespace {
@@ -23,6 +24,8 @@ namespace {
 constexpr size_t kToolTipChars = 127;
 constexpr size_t kBalloonTitleChars = 63;
 constexpr size_t kBalloonTextChars = 255;
+// Desktops scale the item's icon to their panel; this size looks sharp on most.
+constexpr int kTrayIconSide = 32;
 
 std::string Cut(const std::string& text, size_t limit) {
   if (text.size() <= limit) return text;
@@ -67,6 +70,8 @@ bool CLogic::ShowTrayIcon(bool on) {
   request.title = settings.fullName;
   request.toolTip = Cut(settings.fullName, kToolTipChars);
   request.menu = TrayMenu();
+  request.iconSide = kTrayIconSide;
+  request.icon = ui::ThemeIcon(kTrayIconSide);
   trayIcon = platform::TrayIcon::Create(request);
   if (!trayIcon) Log("No notification area on this desktop: the window stays");
   return trayIcon != nullptr;

@@ -76,8 +76,10 @@ void CLogic::OnManifestArchive() {
   manifestText = std::move(text);
   // An install takes the lock of the folder it installs into once it is
   // chosen; other runs check their folder only while no other launcher
-  // writes into it.
-  if (runMode == rmInstall) {
+  // writes into it. A launcher that found another one in the tray only
+  // reads the folder before it hands over at the download start, so it
+  // does not wait for the one that holds the lock while the game runs.
+  if (runMode == rmInstall || silentDownloadMode == sdmRun) {
     StartChecker();
   } else {
     WithClientFolderLock([this] { StartChecker(); });

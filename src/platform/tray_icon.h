@@ -38,6 +38,10 @@ struct TrayIconRequest {
   std::string title;    // the product's full name
   std::string toolTip;
   std::vector<TrayMenuItem> menu;
+  // The icon: `iconSide` squared straight ARGB pixels, row by row; without
+  // them the desktop shows its icon for a program.
+  int iconSide = 0;
+  std::vector<uint32_t> icon;
 };
 
 class TrayIcon {

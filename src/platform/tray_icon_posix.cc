@@ -16,8 +16,6 @@ constexpr char kMenuPath[] = "/MenuBar";
 constexpr char kItemInterface[] = "org.kde.StatusNotifierItem";
 constexpr char kMenuInterface[] = "com.canonical.dbusmenu";
 constexpr int kWatcherTimeoutMs = 3000;
-// The icon drawn for the item: a square of this many pixels.
-constexpr int kIconSize = 32;
 constexpr int32_t kFirstSeparatorId = 1000000;
 
 constexpr char kIntrospection[] = R"xml(<node>
@@ -71,25 +69,22 @@ constexpr char kIntrospection[] = R"xml(<node>
   </interface>
 </node>)xml";
 
-// The item's icon, ARGB32 in network byte order: a ring in the launcher's
-// blue on a transparent ground.
-GVariant* IconPixmap() {
-  GVariantBuilder pixels;
-  g_variant_builder_init(&pixels, G_VARIANT_TYPE("ay"));
-  const double centre = (kIconSize - 1) / 2.0;
-  for (int y = 0; y < kIconSize; ++y) {
-    for (int x = 0; x < kIconSize; ++x) {
-      const double dx = x - centre;
-      const double dy = y - centre;
-      const double distance2 = dx * dx + dy * dy;
-      const bool inside = distance2 <= 15.0 * 15.0 && distance2 >= 9.0 * 9.0;
-      const guchar argb[4] = {static_cast<guchar>(inside ? 0xFF : 0), 0x2A, 0x7F, 0xD4};
-      for (guchar byte : argb) g_variant_builder_add(&pixels, "y", inside ? byte : static_cast<guchar>(0));
-    }
-  }
+// The item's icon in the form the bus carries it: ARGB in network byte
+// order, one entry per size.
+GVariant* IconPixmap(const TrayIconRequest& request) {
   GVariantBuilder list;
   g_variant_builder_init(&list, G_VARIANT_TYPE("a(iiay)"));
-  g_variant_builder_add(&list, "(ii@ay)", kIconSize, kIconSize, g_variant_builder_end(&pixels));
+  const size_t count = static_cast<size_t>(request.iconSide) * static_cast<size_t>(request.iconSide);
+  if (request.iconSide > 0 && request.icon.size() == count) {
+    GVariantBuilder pixels;
+    g_variant_builder_init(&pixels, G_VARIANT_TYPE("ay"));
+    for (uint32_t argb : request.icon) {
+      for (int shift = 24; shift >= 0; shift -= 8) {
+        g_variant_builder_add(&pixels, "y", static_cast<guchar>(argb >> shift));
+      }
+    }
+    g_variant_builder_add(&list, "(ii@ay)", request.iconSide, request.iconSide, g_variant_builder_end(&pixels));
+  }
   return g_variant_builder_end(&list);
 }
 
@@ -265,8 +260,8 @@ class StatusNotifierTray final : public TrayIcon {
     if (name == "Title") return g_variant_new_string(self->m_request.title.c_str());
     if (name == "Status") return g_variant_new_string("Active");
     if (name == "WindowId") return g_variant_new_int32(0);
-    if (name == "IconName") return g_variant_new_string("");
-    if (name == "IconPixmap") return IconPixmap();
+    if (name == "IconName") return g_variant_new_string(self->m_request.icon.empty() ? "application-x-executable" : "");
+    if (name == "IconPixmap") return IconPixmap(self->m_request);
     if (name == "ToolTip") return self->ToolTip();
     if (name == "ItemIsMenu") return g_variant_new_boolean(FALSE);
     if (name == "Menu") return g_variant_new_object_path(kMenuPath);

@@ -12,11 +12,12 @@
 #include "ui/dpi_factor.h"
 #include "ui/gui_keys.h"
 #include "ui/layered_window.h"
-#include "ui/theme_profile.h"
-#include "ui/theme_texture.h"
+#include "ui/theme_icon.h"
 
 namespace ui {
 namespace {
+
+constexpr int kWindowIconSide = 64;
 
 GuiRect ToGuiRect(const platform::ScreenRect& rect) { return {rect.x, rect.y, rect.width, rect.height}; }
 
@@ -50,44 +51,6 @@ void ForEachCodePoint(const std::string& text, const Visit& visit) {
   }
 }
 
-// The product's icon: the theme's logo, scaled into a square and centred,
-// as straight ARGB pixels; empty when the theme has no logo.
-constexpr const char* kIconProfile = "profile_logo";
-constexpr int kIconSide = 64;
-
-std::vector<std::uint32_t> ThemeIcon() {
-  const ThemeProfile* profile = FindProfile(kIconProfile);
-  const TextureImage* logo = profile && profile->texture ? profile->texture->Image(0) : nullptr;
-  if (!logo || !logo->surface) return {};
-  const GuiRect inner = logo->InnerRect();
-  if (inner.width <= 0 || inner.height <= 0) return {};
-  CairoSurfacePtr icon(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kIconSide, kIconSide));
-  if (cairo_surface_status(icon.get()) != CAIRO_STATUS_SUCCESS) return {};
-  const double scale = std::min(static_cast<double>(kIconSide) / inner.width, static_cast<double>(kIconSide) / inner.height);
-  cairo_t* cr = cairo_create(icon.get());
-  cairo_translate(cr, (kIconSide - inner.width * scale) / 2, (kIconSide - inner.height * scale) / 2);
-  cairo_scale(cr, scale, scale);
-  cairo_set_source_surface(cr, logo->surface.get(), -inner.x, -inner.y);
-  cairo_rectangle(cr, 0, 0, inner.width, inner.height);
-  cairo_fill(cr);
-  cairo_destroy(cr);
-  cairo_surface_flush(icon.get());
-  std::vector<std::uint32_t> pixels(static_cast<size_t>(kIconSide) * kIconSide);
-  const unsigned char* data = cairo_image_surface_get_data(icon.get());
-  const int stride = cairo_image_surface_get_stride(icon.get());
-  for (int y = 0; y < kIconSide; ++y) {
-    for (int x = 0; x < kIconSide; ++x) {
-      std::uint32_t premultiplied;
-      std::memcpy(&premultiplied, data + static_cast<size_t>(y) * stride + x * 4, 4);
-      const std::uint32_t a = premultiplied >> 24;
-      const auto undo = [a](std::uint32_t c) { return a == 0 ? 0u : (c * 255 + a / 2) / a; };
-      pixels[static_cast<size_t>(y) * kIconSide + x] = (a << 24) | (undo((premultiplied >> 16) & 0xFF) << 16) |
-                                                      (undo((premultiplied >> 8) & 0xFF) << 8) |
-                                                      undo(premultiplied & 0xFF);
-    }
-  }
-  return pixels;
-}
 
 }  // namespace
 
@@ -135,8 +98,8 @@ bool DesktopWindowBackend::Create(const std::string& title) {
   if (m_created) return true;
   if (!m_display->Create(title)) return false;
   m_created = true;
-  const std::vector<std::uint32_t> icon = ThemeIcon();
-  if (!icon.empty()) m_display->SetIcon(kIconSide, kIconSide, icon.data());
+  const std::vector<std::uint32_t> icon = ThemeIcon(kWindowIconSide);
+  if (!icon.empty()) m_display->SetIcon(kWindowIconSide, kWindowIconSide, icon.data());
   platform::SetDesktopClipboard(&m_display->Clipboard());
   return true;
 }

@@ -1,7 +1,10 @@
 // Launcher instances of one executable, end to end: a second start while
 // the first downloads leaves the work to the first (one folder, one
 // writer), and a run by the game fetches its update in the background,
-// keeps it in "tmp" while the game runs and starts no second game.
+// keeps it in "tmp" while the game runs and starts no second game; on a
+// desktop with a notification area (a session bus of the test's own) that
+// run sits in the tray, where its menu pauses, continues, shows and ends
+// it.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -11,6 +14,7 @@
 #include <thread>
 
 #include "platform/process.h"
+#include "support/desktop_bus.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
 #include "support/published_game.h"
@@ -65,7 +69,7 @@ TEST_F(LauncherInstancesTest, ASecondStartWhileTheFirstDownloadsEndsAndTheFirstF
   const fs::path build = testing_support::MakeGameBuild(root, "v1", "one");
   ASSERT_TRUE(testing_support::PublishGameBuild(root, build, {"--level", "0"}));
   const std::string package = std::string(testing_support::kGameUpdatePath) + "client.pkg";
-  testing_support::LocalServer server(root / "content", {"--fault", "path=" + package + ",stall=300000:4000,times=1"});
+  testing_support::LocalServer server(root / "content", {"--fault", "path=" + package + ",stall=300000:10000,times=1"});
   ASSERT_TRUE(server.ok()) << server.error();
   const fs::path launcher = root / "download" / "Launcher.exe";
   ASSERT_TRUE(testing_support::BrandLauncher(launcher, {server.BaseUrl()}));
@@ -80,6 +84,9 @@ TEST_F(LauncherInstancesTest, ASecondStartWhileTheFirstDownloadsEndsAndTheFirstF
   ASSERT_FALSE(second.empty()) << NewestLog(launcher.parent_path());
   EXPECT_NE(second.find("Searching for launcher windows..."), std::string::npos) << second;
   EXPECT_EQ(second.find("Msg cycle - start"), std::string::npos) << second;
+
+  // The first was asked about its tray state and answered.
+  EXPECT_NE(FirstLogWith(launcher.parent_path(), "AnswerSilentDownload()"), "") << NewestLog(launcher.parent_path());
 
   // The first finishes alone.
   EXPECT_EQ(platform::WaitForProcess(first, 60000), std::optional<int>(0)) << NewestLog(launcher.parent_path());
@@ -131,6 +138,117 @@ TEST_F(LauncherInstancesTest, ARunByTheGameKeepsTheUpdateInTmpAndStartsNoSecondG
   for (size_t i = packagesBefore; i < server.Requests().size(); ++i) {
     EXPECT_EQ(server.Requests()[i].path().find(".pkg"), std::string::npos) << server.Requests()[i].path();
   }
+}
+
+std::uintmax_t WaitingBytes(const fs::path& tmp) {
+  std::uintmax_t bytes = 0;
+  std::error_code error;
+  for (const auto& entry : fs::directory_iterator(tmp, error)) bytes += entry.is_regular_file() ? entry.file_size() : 0;
+  return bytes;
+}
+
+std::string MenuText(const std::vector<std::pair<int, std::string>>& menu) {
+  std::string text;
+  for (const auto& [id, label] : menu) text += std::to_string(id) + ":" + label + ";";
+  return text;
+}
+
+TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContinuesShowsAndEnds) {
+  testing_support::PrivateSessionBus desktopBus(root);
+  if (!desktopBus.ok()) GTEST_SKIP() << "dbus-daemon could not start a private session bus";
+  testing_support::ScopedVariable address("DBUS_SESSION_BUS_ADDRESS", desktopBus.address());
+  testing_support::FakeDesktop desktop(desktopBus.address(), {});
+  ASSERT_TRUE(desktop.Ready());
+
+  const fs::path v1 = testing_support::MakeGameBuild(root, "v1", "one");
+  ASSERT_TRUE(testing_support::PublishGameBuild(root, v1));
+  testing_support::LocalServer server(root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path launcher = root / "download" / "Launcher.exe";
+  ASSERT_TRUE(testing_support::BrandLauncher(launcher, {server.BaseUrl()}));
+  ASSERT_EQ(testing_support::RunToEnd({launcher.string(), "/auto", "/portable"}), 0) << NewestLog(launcher.parent_path());
+  const fs::path v2 = testing_support::MakeGameBuild(root, "v2", "two");
+  ASSERT_TRUE(testing_support::PublishGameBuild(root, v2));
+  const std::string package = std::string(testing_support::kGameUpdatePath) + "client.pkg";
+  const size_t installRequests = CountRequests(server, package);
+  constexpr int kStallAt = 300000;
+  ASSERT_TRUE(server.AddRules("fault path=" + package + ",stall=" + std::to_string(kStallAt) + ":4000,times=1\n"));
+
+  const fs::path argsFile = root / "game-args.txt";
+  const int game = platform::StartProcess({(client / "SkywardTides.exe").string(), "--timeout-ms", "60000",
+                                           "--args-file", argsFile.string()},
+                                          client.string());
+  ASSERT_NE(game, 0);
+  ASSERT_TRUE(WaitFor([&] { return fs::exists(argsFile); }));
+  const std::string before = ReadFileBytes(client / "Data" / "World.txt");
+
+  const int first = platform::StartProcess({(client / "Launcher.exe").string(), "/runByClient"}, client.string());
+  ASSERT_NE(first, 0);
+  ASSERT_TRUE(WaitFor([&] { return !desktop.Items().empty(); })) << NewestLog(client);
+  const std::string item = desktop.Items().front();
+
+  // The item: the product's name, its icon from the theme, the menu.
+  const std::string title = desktop.StringProperty(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Title");
+  EXPECT_FALSE(title.empty());
+  const testing_support::FakeDesktop::Pixmap icon = desktop.IconPixmap(item);
+  EXPECT_EQ(icon.width, 32);
+  EXPECT_EQ(icon.height, 32);
+  EXPECT_GT(icon.opaque, 100);
+  EXPECT_EQ(MenuText(desktop.Menu(item)), "32775:Show;32774:Pause;1000000:-;32773:Exit;");
+
+  // Paused while the server holds the package back: nothing more arrives.
+  ASSERT_TRUE(WaitFor([&] { return WaitingBytes(client / "tmp") >= static_cast<std::uintmax_t>(kStallAt); }))
+      << NewestLog(client);
+  ASSERT_TRUE(desktop.ClickMenu(item, 32774));
+  ASSERT_TRUE(WaitFor([&] { return MenuText(desktop.Menu(item)).find("32774:Continue;") != std::string::npos; }));
+  EXPECT_NE(desktop.ToolTip(item).second.find("(Pause)"), std::string::npos) << desktop.ToolTip(item).second;
+  std::this_thread::sleep_for(std::chrono::milliseconds(5000));  // past the server's hold
+  EXPECT_EQ(WaitingBytes(client / "tmp"), static_cast<std::uintmax_t>(kStallAt));
+  EXPECT_EQ(CountRequests(server, package), installRequests + 1);
+
+  // A second start finds the first in the tray, leaves the download to it
+  // and brings the game forward.
+  const size_t requestsBefore = server.Requests().size();
+  EXPECT_EQ(testing_support::RunToEnd({(client / "Launcher.exe").string()}), 0) << NewestLog(client);
+  const std::string second = FirstLogWith(client, "SilentDownloadMode == sdmRun");
+  EXPECT_FALSE(second.empty()) << NewestLog(client);
+  EXPECT_NE(second.find("Found client window, checking Id... match."), std::string::npos) << second;
+  EXPECT_EQ(second.find("RunClient() : CreateThread"), std::string::npos) << second;
+  EXPECT_EQ(server.Requests().size(), requestsBefore);
+
+  // Continued: the rest of the package from the bytes on disk, then the
+  // bubble that the new version is ready.
+  ASSERT_TRUE(desktop.ClickMenu(item, 32774));
+  ASSERT_TRUE(WaitFor([&] { return !desktop.Notifications().empty(); })) << NewestLog(client);
+  const std::vector<testing_support::LoggedRequest> requests = server.Requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().path(), package);
+  EXPECT_EQ(requests.back().range.rfind("bytes=" + std::to_string(kStallAt) + "-", 0), 0u) << requests.back().range;
+  const testing_support::FakeDesktop::Notification bubble = desktop.Notifications().front();
+  EXPECT_EQ(bubble.summary, title);
+  EXPECT_EQ(bubble.body.rfind("New version of game client downloaded successfully.", 0), 0u) << bubble.body;
+  EXPECT_EQ(MenuText(desktop.Menu(item)), "32775:Show;1000000:-;32773:Exit;");
+
+  // Shown and hidden from the menu; then ended from it.
+  ASSERT_TRUE(desktop.ClickMenu(item, 32775));
+  EXPECT_TRUE(WaitFor([&] { return MenuText(desktop.Menu(item)).find("32775:Hide;") != std::string::npos; }));
+  ASSERT_TRUE(desktop.ClickMenu(item, 32775));
+  EXPECT_TRUE(WaitFor([&] { return MenuText(desktop.Menu(item)).find("32775:Show;") != std::string::npos; }));
+  ASSERT_TRUE(desktop.ClickMenu(item, 32773));
+  EXPECT_EQ(platform::WaitForProcess(first, 30000), std::optional<int>(0)) << NewestLog(client);
+  const std::string log = FirstLogWith(client, "SetSilentDownload(true);");
+  EXPECT_NE(log.find("ShowTrayIcon(true);"), std::string::npos) << log;
+  EXPECT_NE(log.find("AnswerSilentDownload()"), std::string::npos) << log;
+  EXPECT_NE(log.find("Launcher finished"), std::string::npos) << log;
+  EXPECT_EQ(log.find("No notification area"), std::string::npos) << log;
+  EXPECT_TRUE(desktop.Notifications().front().closed);
+
+  // The game kept its files and is the only one.
+  EXPECT_EQ(ReadFileBytes(client / "Data" / "World.txt"), before);
+  EXPECT_EQ(log.find("RunClient()"), std::string::npos) << log;
+  EXPECT_TRUE(platform::IsProcessRunning(game));
+  platform::TerminateProcess(game, 2000);
+  platform::WaitForProcess(game, 5000);
 }
 
 }  // namespace
