@@ -240,9 +240,11 @@ bool CLogic::SilentStartDecision() {
       if (canRun) {
         // The client runs, or started this launcher: the update comes down
         // in the tray and waits in "tmp" for the next start, never
-        // unpacked under the running client. Otherwise the window's road
-        // fetches, unpacks and launches.
-        if (!packageDownloads.Pending().empty() && (running || window != 0 || runByClient)) {
+        // unpacked under the running client. Otherwise (also in a critical
+        // run, whose client has ended to wait for the update) the window's
+        // road fetches, unpacks and launches.
+        const bool byClientInBackground = runByClient && !runByClientCritical;
+        if (!packageDownloads.Pending().empty() && (running || window != 0 || byClientInBackground)) {
           packageDownloads.HoldUnpacking();
           SetSilentDownload(true);
         }

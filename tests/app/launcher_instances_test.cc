@@ -251,4 +251,52 @@ TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContin
   platform::WaitForProcess(game, 5000);
 }
 
+// A critical run by the game waits for the game of its folder to end before
+// it updates in the normal way, and gives up after 20 s when it never does.
+TEST_F(LauncherInstancesTest, ACriticalRunByTheGameWaitsForTheGameToEndThenUpdates) {
+  const fs::path v1 = testing_support::MakeGameBuild(root, "v1", "one");
+  ASSERT_TRUE(testing_support::PublishGameBuild(root, v1));
+  testing_support::LocalServer server(root / "content");
+  ASSERT_TRUE(server.ok()) << server.error();
+  const fs::path launcher = root / "download" / "Launcher.exe";
+  ASSERT_TRUE(testing_support::BrandLauncher(launcher, {server.BaseUrl()}));
+  ASSERT_EQ(testing_support::RunToEnd({launcher.string(), "/auto", "/portable"}), 0)
+      << NewestLog(launcher.parent_path());
+  const fs::path v2 = testing_support::MakeGameBuild(root, "v2", "two");
+  ASSERT_TRUE(testing_support::PublishGameBuild(root, v2));
+  const std::string package = std::string(testing_support::kGameUpdatePath) + "client.pkg";
+
+  struct Case {
+    int gameMs;    // how long the running game still lives
+    bool updates;  // the launcher goes on with the update
+  } cases[] = {{3000, true}, {60000, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.gameMs);
+    const fs::path argsFile = root / ("game-args-" + std::to_string(c.gameMs) + ".txt");
+    const int game = platform::StartProcess({(client / "SkywardTides.exe").string(), "--timeout-ms",
+                                             std::to_string(c.gameMs), "--args-file", argsFile.string()},
+                                            client.string());
+    ASSERT_NE(game, 0);
+    ASSERT_TRUE(WaitFor([&] { return fs::exists(argsFile); }));
+    const size_t packagesBefore = CountRequests(server, package);
+
+    EXPECT_EQ(testing_support::RunToEnd({(client / "Launcher.exe").string(), "/runByClientCritical"}, 90000), 0)
+        << NewestLog(client);
+    const std::string log = NewestLog(client);
+    EXPECT_NE(log.find("Run by client:\r\n.. waiting for clients closing...\r\n"), std::string::npos) << log;
+    if (c.updates) {
+      EXPECT_NE(log.find(".. all clients closed, continue run launcher"), std::string::npos) << log;
+      EXPECT_EQ(CountRequests(server, package), packagesBefore + 1);
+      EXPECT_TRUE(ReadFileBytes(client / "Data" / "World.txt") == ReadFileBytes(v2 / "Data" / "World.txt"));
+      EXPECT_EQ(log.find("SetSilentDownload(true);"), std::string::npos) << log;
+    } else {
+      EXPECT_NE(log.find(".. not all clients closed, exit"), std::string::npos) << log;
+      EXPECT_EQ(log.find("update.rxml"), std::string::npos) << log;
+      EXPECT_TRUE(platform::IsProcessRunning(game));
+    }
+    platform::TerminateProcess(game, 2000);
+    platform::WaitForProcess(game, 5000);
+  }
+}
+
 }  // namespace
