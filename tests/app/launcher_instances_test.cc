@@ -289,6 +289,7 @@ TEST_F(LauncherInstancesTest, ACriticalRunByTheGameWaitsForTheGameToEndThenUpdat
       EXPECT_EQ(CountRequests(server, package), packagesBefore + 1);
       EXPECT_TRUE(ReadFileBytes(client / "Data" / "World.txt") == ReadFileBytes(v2 / "Data" / "World.txt"));
       EXPECT_EQ(log.find("SetSilentDownload(true);"), std::string::npos) << log;
+      EXPECT_NE(log.find("RunClient() : CreateThread"), std::string::npos) << log;  // the game again
     } else {
       EXPECT_NE(log.find(".. not all clients closed, exit"), std::string::npos) << log;
       EXPECT_EQ(log.find("update.rxml"), std::string::npos) << log;

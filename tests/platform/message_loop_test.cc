@@ -134,8 +134,11 @@ TEST(MessageLoop, CrossProcessMessagesReachAWindowFoundByClass) {
   const platform::WindowHandle window = recorder.Create(className);
   ASSERT_NE(window, 0u);
   ::setenv("BUS_PEER_CLASS", className.c_str(), 1);
+  // In a folder of its own: an earlier test of this process may have left
+  // it in a folder that is gone.
   const int child = platform::StartProcess({platform::OwnExecutablePath(), "--gtest_filter=MessageBusPeer.DISABLED_Child",
-                                            "--gtest_also_run_disabled_tests"});
+                                            "--gtest_also_run_disabled_tests"},
+                                           sandbox.dir().path().string());
   ::unsetenv("BUS_PEER_CLASS");
   ASSERT_GT(child, 0);
   std::optional<int> exitCode;
