@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -58,11 +59,44 @@ class LauncherInstancesTest : public ::testing::Test {
   }
   void TearDown() override { ::unsetenv("SAMPLE_GAME_TIMEOUT_MS"); }
 
+  // The sample game v1 installed with "/auto /portable" from `content`, then
+  // v2 published there; v1 and v2 are the builds.
+  void InstallOneThenPublishTwo() {
+    v1 = testing_support::MakeGameBuild(root, "v1", "one");
+    ASSERT_TRUE(testing_support::PublishGameBuild(root, v1));
+    content = std::make_unique<testing_support::LocalServer>(root / "content");
+    ASSERT_TRUE(content->ok()) << content->error();
+    const fs::path launcher = root / "download" / "Launcher.exe";
+    ASSERT_TRUE(testing_support::BrandLauncher(launcher, {content->BaseUrl()}));
+    ASSERT_EQ(testing_support::RunToEnd({launcher.string(), "/auto", "/portable"}), 0)
+        << NewestLog(launcher.parent_path());
+    v2 = testing_support::MakeGameBuild(root, "v2", "two");
+    ASSERT_TRUE(testing_support::PublishGameBuild(root, v2));
+  }
+
+  // The installed game, living `lifetimeMs`; its process id once it runs, 0
+  // when it did not start.
+  int StartGame(int lifetimeMs) {
+    const fs::path argsFile = root / ("game-args-" + std::to_string(++gameStarts) + ".txt");
+    const int game = platform::StartProcess({(client / "SkywardTides.exe").string(), "--timeout-ms",
+                                             std::to_string(lifetimeMs), "--args-file", argsFile.string()},
+                                            client.string());
+    if (game != 0 && !WaitFor([&] { return fs::exists(argsFile); })) {
+      platform::TerminateProcess(game, 2000);
+      platform::WaitForProcess(game, 5000);
+      return 0;
+    }
+    return game;
+  }
+
   testing_support::PlatformSandbox sandbox;
   // No desktop bus: the launcher finds no notification area.
   testing_support::ScopedVariable bus{"DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/bus"};
   fs::path root;
   fs::path client;
+  fs::path v1, v2;
+  std::unique_ptr<testing_support::LocalServer> content;
+  int gameStarts = 0;
 };
 
 TEST_F(LauncherInstancesTest, ASecondStartWhileTheFirstDownloadsEndsAndTheFirstFinishes) {
@@ -95,23 +129,12 @@ TEST_F(LauncherInstancesTest, ASecondStartWhileTheFirstDownloadsEndsAndTheFirstF
 }
 
 TEST_F(LauncherInstancesTest, ARunByTheGameKeepsTheUpdateInTmpAndStartsNoSecondGame) {
-  const fs::path v1 = testing_support::MakeGameBuild(root, "v1", "one");
-  ASSERT_TRUE(testing_support::PublishGameBuild(root, v1));
-  testing_support::LocalServer server(root / "content");
-  ASSERT_TRUE(server.ok()) << server.error();
-  const fs::path launcher = root / "download" / "Launcher.exe";
-  ASSERT_TRUE(testing_support::BrandLauncher(launcher, {server.BaseUrl()}));
-  ASSERT_EQ(testing_support::RunToEnd({launcher.string(), "/auto", "/portable"}), 0) << NewestLog(launcher.parent_path());
-  const fs::path v2 = testing_support::MakeGameBuild(root, "v2", "two");
-  ASSERT_TRUE(testing_support::PublishGameBuild(root, v2));
+  ASSERT_NO_FATAL_FAILURE(InstallOneThenPublishTwo());
+  testing_support::LocalServer& server = *content;
 
   // The game runs (and would keep running) while its launcher updates.
-  const fs::path argsFile = root / "game-args.txt";
-  const int game = platform::StartProcess({(client / "SkywardTides.exe").string(), "--timeout-ms", "60000",
-                                           "--args-file", argsFile.string()},
-                                          client.string());
+  const int game = StartGame(60000);
   ASSERT_NE(game, 0);
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(argsFile); }));
   const std::string before = ReadFileBytes(client / "Data" / "World.txt");
 
   EXPECT_EQ(testing_support::RunToEnd({(client / "Launcher.exe").string(), "/runByClient"}), 0) << NewestLog(client);
@@ -160,26 +183,15 @@ TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContin
   testing_support::FakeDesktop desktop(desktopBus.address(), {});
   ASSERT_TRUE(desktop.Ready());
 
-  const fs::path v1 = testing_support::MakeGameBuild(root, "v1", "one");
-  ASSERT_TRUE(testing_support::PublishGameBuild(root, v1));
-  testing_support::LocalServer server(root / "content");
-  ASSERT_TRUE(server.ok()) << server.error();
-  const fs::path launcher = root / "download" / "Launcher.exe";
-  ASSERT_TRUE(testing_support::BrandLauncher(launcher, {server.BaseUrl()}));
-  ASSERT_EQ(testing_support::RunToEnd({launcher.string(), "/auto", "/portable"}), 0) << NewestLog(launcher.parent_path());
-  const fs::path v2 = testing_support::MakeGameBuild(root, "v2", "two");
-  ASSERT_TRUE(testing_support::PublishGameBuild(root, v2));
+  ASSERT_NO_FATAL_FAILURE(InstallOneThenPublishTwo());
+  testing_support::LocalServer& server = *content;
   const std::string package = std::string(testing_support::kGameUpdatePath) + "client.pkg";
   const size_t installRequests = CountRequests(server, package);
   constexpr int kStallAt = 300000;
   ASSERT_TRUE(server.AddRules("fault path=" + package + ",stall=" + std::to_string(kStallAt) + ":4000,times=1\n"));
 
-  const fs::path argsFile = root / "game-args.txt";
-  const int game = platform::StartProcess({(client / "SkywardTides.exe").string(), "--timeout-ms", "60000",
-                                           "--args-file", argsFile.string()},
-                                          client.string());
+  const int game = StartGame(60000);
   ASSERT_NE(game, 0);
-  ASSERT_TRUE(WaitFor([&] { return fs::exists(argsFile); }));
   const std::string before = ReadFileBytes(client / "Data" / "World.txt");
 
   const int first = platform::StartProcess({(client / "Launcher.exe").string(), "/runByClient"}, client.string());
@@ -254,16 +266,8 @@ TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContin
 // A critical run by the game waits for the game of its folder to end before
 // it updates in the normal way, and gives up after 20 s when it never does.
 TEST_F(LauncherInstancesTest, ACriticalRunByTheGameWaitsForTheGameToEndThenUpdates) {
-  const fs::path v1 = testing_support::MakeGameBuild(root, "v1", "one");
-  ASSERT_TRUE(testing_support::PublishGameBuild(root, v1));
-  testing_support::LocalServer server(root / "content");
-  ASSERT_TRUE(server.ok()) << server.error();
-  const fs::path launcher = root / "download" / "Launcher.exe";
-  ASSERT_TRUE(testing_support::BrandLauncher(launcher, {server.BaseUrl()}));
-  ASSERT_EQ(testing_support::RunToEnd({launcher.string(), "/auto", "/portable"}), 0)
-      << NewestLog(launcher.parent_path());
-  const fs::path v2 = testing_support::MakeGameBuild(root, "v2", "two");
-  ASSERT_TRUE(testing_support::PublishGameBuild(root, v2));
+  ASSERT_NO_FATAL_FAILURE(InstallOneThenPublishTwo());
+  testing_support::LocalServer& server = *content;
   const std::string package = std::string(testing_support::kGameUpdatePath) + "client.pkg";
 
   struct Case {
@@ -272,12 +276,8 @@ TEST_F(LauncherInstancesTest, ACriticalRunByTheGameWaitsForTheGameToEndThenUpdat
   } cases[] = {{3000, true}, {60000, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.gameMs);
-    const fs::path argsFile = root / ("game-args-" + std::to_string(c.gameMs) + ".txt");
-    const int game = platform::StartProcess({(client / "SkywardTides.exe").string(), "--timeout-ms",
-                                             std::to_string(c.gameMs), "--args-file", argsFile.string()},
-                                            client.string());
+    const int game = StartGame(c.gameMs);
     ASSERT_NE(game, 0);
-    ASSERT_TRUE(WaitFor([&] { return fs::exists(argsFile); }));
     const size_t packagesBefore = CountRequests(server, package);
 
     EXPECT_EQ(testing_support::RunToEnd({(client / "Launcher.exe").string(), "/runByClientCritical"}, 90000), 0)
