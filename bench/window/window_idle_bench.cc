@@ -14,8 +14,13 @@
 //   once for the page waiting for input, once with its waiting bar running.
 //
 // Uses DISPLAY when set (e.g. a desktop with a compositor), else starts
-// its own Xvfb. Options: --seconds N (idle stretch, default 5).
+// its own Xvfb. Options: --seconds N (idle stretch, default 5);
+// --compositor: on its own Xvfb, run xcompmgr as the compositing manager
+// (the window then keeps its alpha instead of a shape).
 #include <X11/Xlib.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -68,12 +73,38 @@ double ProcessCpuSeconds(int pid) {
   return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
 }
 
+// Starts xcompmgr on the current DISPLAY and waits until it has taken the
+// screen's compositing selection; its process id, or 0.
+pid_t StartCompositor() {
+  char program[] = "xcompmgr";
+  char* argv[] = {program, nullptr};
+  pid_t pid = 0;
+  if (::posix_spawnp(&pid, program, nullptr, nullptr, argv, environ) != 0) return 0;
+  Display* display = XOpenDisplay(nullptr);
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  bool running = false;
+  while (display && !running && std::chrono::steady_clock::now() < end) {
+    const std::string name = "_NET_WM_CM_S" + std::to_string(DefaultScreen(display));
+    running = XGetSelectionOwner(display, XInternAtom(display, name.c_str(), False)) != 0;
+    if (!running) ::usleep(10000);
+  }
+  if (display) XCloseDisplay(display);
+  if (!running) {
+    ::kill(pid, SIGTERM);
+    ::waitpid(pid, nullptr, 0);
+    return 0;
+  }
+  return pid;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int seconds = 5;
-  for (int i = 1; i + 1 < argc; ++i) {
-    if (std::string(argv[i]) == "--seconds") seconds = std::atoi(argv[i + 1]);
+  bool compositor = false;
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--seconds" && i + 1 < argc) seconds = std::atoi(argv[++i]);
+    if (std::string(argv[i]) == "--compositor") compositor = true;
   }
   std::unique_ptr<window_testing::XvfbDisplay> xvfb;
   const char* display = std::getenv("DISPLAY");
@@ -81,6 +112,18 @@ int main(int argc, char** argv) {
     xvfb = std::make_unique<window_testing::XvfbDisplay>();
     if (!xvfb->Available()) {
       std::fprintf(stderr, "no X server: %s\n", xvfb->Why().c_str());
+      return 1;
+    }
+  }
+  pid_t compositorPid = 0;
+  if (compositor) {
+    if (!xvfb) {
+      std::fprintf(stderr, "--compositor needs the bench's own X server (DISPLAY unset)\n");
+      return 1;
+    }
+    compositorPid = StartCompositor();
+    if (!compositorPid) {
+      std::fprintf(stderr, "xcompmgr did not start (apt-get install xcompmgr)\n");
       return 1;
     }
   }
@@ -161,7 +204,7 @@ int main(int argc, char** argv) {
     }
   };
   struct Idle {
-    double cpu = 0, server = -1, wall = 0;
+    double cpu = 0, server = -1, compositor = -1, wall = 0;
     uint64_t frames = 0;
   };
   const auto measureIdle = [&] {
@@ -170,11 +213,13 @@ int main(int argc, char** argv) {
     const uint64_t framesBefore = desktop->Display().PresentCount();
     const double cpuBefore = CpuSeconds();
     const double serverBefore = xvfb ? ProcessCpuSeconds(xvfb->Pid()) : -1;
+    const double compositorBefore = compositorPid ? ProcessCpuSeconds(compositorPid) : -1;
     const auto wallStart = std::chrono::steady_clock::now();
     runFor(seconds);
     idle.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallStart).count();
     idle.cpu = CpuSeconds() - cpuBefore;
     if (xvfb) idle.server = ProcessCpuSeconds(xvfb->Pid()) - serverBefore;
+    if (compositorPid) idle.compositor = ProcessCpuSeconds(compositorPid) - compositorBefore;
     idle.frames = desktop->Display().PresentCount() - framesBefore;
     return idle;
   };
@@ -182,6 +227,9 @@ int main(int argc, char** argv) {
     std::printf("%s\n  launcher:  %.2f %% of one core over %.1f s (goal < 1)\n", what, 100.0 * idle.cpu / idle.wall,
                 idle.wall);
     if (idle.server >= 0) std::printf("  X server:  %.2f %% of one core\n", 100.0 * idle.server / idle.wall);
+    if (idle.compositor >= 0) {
+      std::printf("  compositor: %.2f %% of one core\n", 100.0 * idle.compositor / idle.wall);
+    }
     std::printf("  frames pushed: %llu\n", static_cast<unsigned long long>(idle.frames));
   };
   // The page waiting for input: no progress, no waiting animation.
@@ -203,5 +251,9 @@ int main(int argc, char** argv) {
   platform::KillTimer(loopWindow, ui::CLayeredWindow::kRepaintTimerId);
   window.reset();
   platform::DestroyMessageWindow(loopWindow);
+  if (compositorPid) {
+    ::kill(compositorPid, SIGTERM);
+    ::waitpid(compositorPid, nullptr, 0);
+  }
   return 0;
 }
