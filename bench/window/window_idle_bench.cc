@@ -7,7 +7,8 @@
 // Prints:
 // - first frame: milliseconds from the start of window creation (the forms
 //   are built before) to the window being viewable with its first frame
-//   pushed (goal: under 50);
+//   pushed (goal: under 50), for the first window and as the median of
+//   five;
 // - idle: CPU time of this process (user + system) over the wall time of
 //   an idle stretch, in % of one core (goal: under 1), the X server's share
 //   over the same stretch when the server is ours, and the frames pushed:
@@ -24,6 +25,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +33,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "config/language_list.h"
 #include "config/launcher_config.h"
@@ -161,25 +164,37 @@ int main(int argc, char** argv) {
       std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - formsStart).count();
   // Window creation: the native window, the first frame rendered, pushed
   // and mapped, then centred; the clock stops when the server shows it.
+  // Measured over kCreations windows (each destroyed before the next but
+  // the last): the first creation pays for the X server's first requests of
+  // this connection, and a loaded machine scatters the figures.
+  constexpr int kCreations = 5;
+  std::vector<double> creationMs;
   Display* observer = XOpenDisplay(nullptr);
-  const auto start = std::chrono::steady_clock::now();
-  if (!window->Create()) {
-    std::fprintf(stderr, "no window\n");
-    return 1;
-  }
-  for (;;) {
-    XWindowAttributes attributes{};
-    if (observer &&
-        XGetWindowAttributes(observer, static_cast<Window>(desktop->Display().NativeId()), &attributes) &&
-        attributes.map_state == IsViewable) {
-      break;
+  for (int round = 0; round < kCreations; ++round) {
+    if (round > 0) window->Destroy();
+    const auto start = std::chrono::steady_clock::now();
+    if (!window->Create()) {
+      std::fprintf(stderr, "no window\n");
+      return 1;
     }
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) break;
-    desktop->Display().ProcessEvents();
+    for (;;) {
+      XWindowAttributes attributes{};
+      if (observer &&
+          XGetWindowAttributes(observer, static_cast<Window>(desktop->Display().NativeId()), &attributes) &&
+          attributes.map_state == IsViewable) {
+        break;
+      }
+      if (std::chrono::steady_clock::now() - start > std::chrono::seconds(5)) break;
+      desktop->Display().ProcessEvents();
+    }
+    creationMs.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
   }
-  const double firstFrameMs =
-      std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
   if (observer) XCloseDisplay(observer);
+  const double firstFrameMs = creationMs.front();
+  std::vector<double> sorted = creationMs;
+  std::sort(sorted.begin(), sorted.end());
+  const double medianFrameMs = sorted[sorted.size() / 2];
 
   // The single install page with its texts, as an install run shows it.
   ui::CWindowTexts texts(*window, languages);
@@ -246,6 +261,8 @@ int main(int argc, char** argv) {
               desktop->Display().Composited() ? "compositor" : "no compositor, shaped window");
   std::printf("forms built:  %.1f ms (theme, before the window)\n", formsMs);
   std::printf("first frame:  %.1f ms from window creation to the window on screen (goal < 50)\n", firstFrameMs);
+  std::printf("              median of %d creations %.1f ms, fastest %.1f ms\n", kCreations, medianFrameMs,
+              sorted.front());
   print("install page waiting for input:", still);
   print("install page with the waiting bar running:", animated);
   platform::KillTimer(loopWindow, ui::CLayeredWindow::kRepaintTimerId);
