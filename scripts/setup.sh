@@ -8,7 +8,7 @@ preset="${1:-test}"
 packages="build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libtinyxml2-dev zlib1g-dev libpng-dev libssl-dev libcurl4-openssl-dev
-  libarchive-dev libcairo2-dev libfreetype-dev libfontconfig-dev libx11-dev libxext-dev
+  libarchive-dev libcairo2-dev libfreetype-dev libfontconfig-dev libx11-dev libxext-dev libxrandr-dev
   libdeflate-dev libcpp-httplib-dev fonts-roboto xvfb xdotool openssl
   ca-certificates libarchive-tools libacl1-dev libglib2.0-dev dbus-daemon"
 

@@ -507,6 +507,7 @@ bool CLogic::CreateSkinnedWindow() {
     state.runMode = runMode;
     state.clientFolder = clientFolder;
     state.regPath = settings.regPath;
+    state.editCaptionNumber = pages.EditCaptionNumber();
     return state;
   };
   windowTexts->languageCodeChanged = [this](const std::string& code) {

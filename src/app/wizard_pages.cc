@@ -130,6 +130,8 @@ void CWizardPages::AskForServerUrl(const std::string& text, eMessagePurpose fail
                                    const std::string& prefill) {
   m_failedPurpose = failedPurpose;
   m_prefill = prefill;
+  m_editCaptionNumber = kServerUrlCaption;
+  m_host.SetLocalizedText(ui::ctlMboxTextEditCaption, {ui::TextPart::String(kServerUrlCaption)});
   ShowMessagePage({.text = text, .purpose = eMessagePurpose_ServerUrl, .extra = eMessageExtra_Edit});
 }
 

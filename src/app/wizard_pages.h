@@ -100,11 +100,17 @@ class CWizardPages {
   const MessagePage& Message() const { return m_message; }
   // The edit field's text of the server-URL question.
   const std::string& Prefill() const { return m_prefill; }
+  // The language string of the edit field's caption: 0 (empty) until the
+  // server-URL question is first asked, 112 from then on.
+  int32_t EditCaptionNumber() const { return m_editCaptionNumber; }
 
  private:
   void Log(const std::string& text);
 
+  static constexpr int32_t kServerUrlCaption = 112;
+
   IWizardPagesHost& m_host;
+  int32_t m_editCaptionNumber = 0;
   ePage m_currentPage = ePage_None;
   ePage m_savedPage = ePage_None;
   ePageVariant m_pageVariant = ePageVariant_Install;

@@ -83,6 +83,8 @@ class DisplayWindow {
   // Frames pushed to the server since creation.
   virtual uint64_t PresentCount() const = 0;
 
+  // Where a new window is centred: the desktop's work area on the monitor
+  // the window opens on (the one under the pointer, else the primary one).
   virtual ScreenRect WorkArea() = 0;
   virtual ScreenRect ScreenArea() = 0;
   // Horizontal DPI: the X resource Xft.dpi, else from the screen's

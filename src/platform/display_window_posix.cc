@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XShm.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -126,6 +127,11 @@ class X11DisplayWindow final : public DisplayWindow {
     int eventBase = 0, errorBase = 0;
     m_shapeAvailable = XShapeQueryExtension(display, &eventBase, &errorBase);
     m_shmAvailable = XShmQueryExtension(display);
+    // Monitors as objects of their own came with RandR 1.5.
+    int randrMajor = 0, randrMinor = 0;
+    m_monitorsAvailable = XRRQueryExtension(display, &eventBase, &errorBase) &&
+                          XRRQueryVersion(display, &randrMajor, &randrMinor) &&
+                          (randrMajor > 1 || (randrMajor == 1 && randrMinor >= 5));
     m_wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     m_dpi = ReadDpi();
   }
@@ -225,6 +231,7 @@ class X11DisplayWindow final : public DisplayWindow {
     m_colormap = 0;
     m_window = 0;
     m_mapped = false;
+    m_shape.clear();
     m_ownsClipboard = false;
     XSync(m_display, False);
   }
@@ -259,9 +266,16 @@ class X11DisplayWindow final : public DisplayWindow {
   bool Present(const uint8_t* pixels, int stride, int width, int height, int x, int y) override {
     if (!m_window || !pixels || width <= 0 || height <= 0 || stride < width * 4) return false;
     const bool sameSize = m_image && m_image->width == width && m_image->height == height;
-    if (sameSize && m_mapped && x == m_x && y == m_y && SameAsShown(pixels, stride)) return true;
-    if (!sameSize && !MakeImage(width, height)) return false;
-    for (int row = 0; row < height; ++row) {
+    // Only the band of rows that changed travels to the server (a waiting
+    // bar's frame is a few rows of the window).
+    int top = 0, bottom = height;
+    if (sameSize && m_mapped) {
+      ChangedRows(pixels, stride, top, bottom);
+      if (top == bottom && x == m_x && y == m_y) return true;
+    } else if (!sameSize && !MakeImage(width, height)) {
+      return false;
+    }
+    for (int row = top; row < bottom; ++row) {
       std::memcpy(m_image->data + static_cast<size_t>(row) * m_image->bytes_per_line,
                   pixels + static_cast<size_t>(row) * stride, static_cast<size_t>(width) * 4);
     }
@@ -272,12 +286,12 @@ class X11DisplayWindow final : public DisplayWindow {
       m_width = width;
       m_height = height;
     }
-    UpdateShape();
+    UpdateShape(top, bottom);
     if (!m_mapped) {
       XMapRaised(m_display, m_window);
       m_mapped = true;
     }
-    PutImage();
+    if (top < bottom) PutImage(top, bottom);
     ++m_presentCount;
     WakeIfQueued();
     return true;
@@ -289,6 +303,9 @@ class X11DisplayWindow final : public DisplayWindow {
     return {0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)};
   }
 
+  // The desktop's work area (_NET_WORKAREA of the current desktop, else the
+  // screen) on the monitor the window opens on; the whole monitor when the
+  // two do not overlap.
   ScreenRect WorkArea() override {
     ScreenRect area = ScreenArea();
     long desktop = 0;
@@ -300,18 +317,29 @@ class X11DisplayWindow final : public DisplayWindow {
       area = {static_cast<int>(areas[first]), static_cast<int>(areas[first + 1]), static_cast<int>(areas[first + 2]),
               static_cast<int>(areas[first + 3])};
     }
+    const ScreenRect monitor = OpeningMonitor();
+    const int left = std::max(area.x, monitor.x);
+    const int top = std::max(area.y, monitor.y);
+    const int right = std::min(area.x + area.width, monitor.x + monitor.width);
+    const int bottom = std::min(area.y + area.height, monitor.y + monitor.height);
     WakeIfQueued();
-    return area;
+    if (right <= left || bottom <= top) return monitor;
+    return {left, top, right - left, bottom - top};
   }
 
   int Dpi() override { return m_dpi; }
 
+  // Asked of the server at most once a second: a compositing manager
+  // comes and goes rarely, and every frame asks.
   bool Composited() override {
+    const uint64_t now = TickCountMs();
+    if (m_compositedCheckedMs != 0 && now - m_compositedCheckedMs < 1000) return m_composited;
     const std::string name = "_NET_WM_CM_S" + std::to_string(m_screen);
     const Atom selection = XInternAtom(m_display, name.c_str(), False);
-    const bool composited = XGetSelectionOwner(m_display, selection) != None;
+    m_composited = XGetSelectionOwner(m_display, selection) != None;
+    m_compositedCheckedMs = now == 0 ? 1 : now;
     WakeIfQueued();
-    return composited;
+    return m_composited;
   }
 
   void SetCapture(bool capture) override {
@@ -372,6 +400,39 @@ class X11DisplayWindow final : public DisplayWindow {
   }
 
  private:
+  // The monitor a new window opens on, as window managers place it: the
+  // one under the pointer, else the primary one, else the first; the
+  // whole screen when the server lists no monitors.
+  ScreenRect OpeningMonitor() {
+    const ScreenRect screen = ScreenArea();
+    if (!m_monitorsAvailable) return screen;
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(m_display, m_root, True, &count);
+    if (!monitors || count <= 0) {
+      if (monitors) XRRFreeMonitors(monitors);
+      return screen;
+    }
+    Window rootReturn = 0, child = 0;
+    int pointerX = 0, pointerY = 0, windowX = 0, windowY = 0;
+    unsigned int buttons = 0;
+    const bool pointer = XQueryPointer(m_display, m_root, &rootReturn, &child, &pointerX, &pointerY, &windowX,
+                                       &windowY, &buttons);
+    int chosen = -1;
+    for (int i = 0; i < count && chosen < 0; ++i) {
+      const XRRMonitorInfo& m = monitors[i];
+      if (pointer && pointerX >= m.x && pointerX < m.x + m.width && pointerY >= m.y && pointerY < m.y + m.height) {
+        chosen = i;
+      }
+    }
+    for (int i = 0; i < count && chosen < 0; ++i) {
+      if (monitors[i].primary) chosen = i;
+    }
+    if (chosen < 0) chosen = 0;
+    ScreenRect monitor{monitors[chosen].x, monitors[chosen].y, monitors[chosen].width, monitors[chosen].height};
+    XRRFreeMonitors(monitors);
+    return monitor.width > 0 && monitor.height > 0 ? monitor : screen;
+  }
+
   // Opens the input method and the window's input context once.
   void OpenInputMethod() {
     if (m_imTried || !m_window) return;
@@ -493,7 +554,7 @@ class X11DisplayWindow final : public DisplayWindow {
         if (m_ic) XUnsetICFocus(m_ic);
         break;
       case Expose:
-        if (event.xexpose.count == 0 && m_image && m_mapped) PutImage();
+        if (event.xexpose.count == 0 && m_image && m_mapped) PutImage(0, m_image->height);
         break;
       case MappingNotify:
         if (event.xmapping.request != MappingPointer) XRefreshKeyboardMapping(&event.xmapping);
@@ -665,14 +726,17 @@ class X11DisplayWindow final : public DisplayWindow {
     return dpi > 0 ? dpi : 96;
   }
 
-  bool SameAsShown(const uint8_t* pixels, int stride) const {
-    for (int row = 0; row < m_image->height; ++row) {
-      if (std::memcmp(m_image->data + static_cast<size_t>(row) * m_image->bytes_per_line,
-                      pixels + static_cast<size_t>(row) * stride, static_cast<size_t>(m_image->width) * 4) != 0) {
-        return false;
-      }
-    }
-    return true;
+  // The rows [top, bottom) of `pixels` that differ from the frame shown;
+  // top == bottom when none does.
+  void ChangedRows(const uint8_t* pixels, int stride, int& top, int& bottom) const {
+    const auto differs = [&](int row) {
+      return std::memcmp(m_image->data + static_cast<size_t>(row) * m_image->bytes_per_line,
+                         pixels + static_cast<size_t>(row) * stride, static_cast<size_t>(m_image->width) * 4) != 0;
+    };
+    top = 0;
+    while (top < m_image->height && !differs(top)) ++top;
+    bottom = m_image->height;
+    while (bottom > top && !differs(bottom - 1)) --bottom;
   }
 
   bool MakeImage(int width, int height) {
@@ -742,13 +806,13 @@ class X11DisplayWindow final : public DisplayWindow {
     m_shape.clear();
   }
 
-  void PutImage() {
+  void PutImage(int top, int bottom) {
+    const unsigned width = static_cast<unsigned>(m_image->width);
+    const unsigned rows = static_cast<unsigned>(bottom - top);
     if (m_usingShm) {
-      XShmPutImage(m_display, m_window, m_gc, m_image, 0, 0, 0, 0, static_cast<unsigned>(m_image->width),
-                   static_cast<unsigned>(m_image->height), False);
+      XShmPutImage(m_display, m_window, m_gc, m_image, 0, top, 0, top, width, rows, False);
     } else {
-      XPutImage(m_display, m_window, m_gc, m_image, 0, 0, 0, 0, static_cast<unsigned>(m_image->width),
-                static_cast<unsigned>(m_image->height));
+      XPutImage(m_display, m_window, m_gc, m_image, 0, top, 0, top, width, rows);
     }
     // The next frame is written into the same memory: the server must be
     // done with this one first.
@@ -757,7 +821,8 @@ class X11DisplayWindow final : public DisplayWindow {
 
   // Without a compositor (or a 32-bit visual) the desktop cannot show
   // through: fully transparent pixels are cut away from the window instead.
-  void UpdateShape() {
+  // Rows [top, bottom) changed since the shape was last set.
+  void UpdateShape(int top, int bottom) {
     if (!m_shapeAvailable) return;
     if (m_argb && Composited()) {
       if (!m_shape.empty()) {
@@ -769,10 +834,16 @@ class X11DisplayWindow final : public DisplayWindow {
     const int width = m_image->width;
     const int height = m_image->height;
     const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
-    std::vector<char> mask(rowBytes * height, 0);
-    for (int row = 0; row < height; ++row) {
+    std::vector<char> mask = m_shape;
+    if (mask.size() != rowBytes * height) {
+      mask.assign(rowBytes * height, 0);
+      top = 0;
+      bottom = height;
+    }
+    for (int row = top; row < bottom; ++row) {
       const auto* line = reinterpret_cast<const uint32_t*>(m_image->data + static_cast<size_t>(row) * m_image->bytes_per_line);
       char* bits = mask.data() + row * rowBytes;
+      std::memset(bits, 0, rowBytes);
       for (int column = 0; column < width; ++column) {
         if (line[column] >> 24) bits[column / 8] = static_cast<char>(bits[column / 8] | (1 << (column % 8)));
       }
@@ -808,6 +879,9 @@ class X11DisplayWindow final : public DisplayWindow {
   GC m_gc = nullptr;
   bool m_shapeAvailable = false;
   bool m_shmAvailable = false;
+  bool m_monitorsAvailable = false;
+  bool m_composited = false;
+  uint64_t m_compositedCheckedMs = 0;
   bool m_usingShm = false;
   XShmSegmentInfo m_shm{};
   XImage* m_image = nullptr;

@@ -105,18 +105,18 @@ bool CLayeredWindow::Create() {
     return false;
   }
   Render();
-  if (!m_backend->Present(m_surface.get(), 0, 0)) {
+  // Centred on the work area (its origin added, so a work area that does
+  // not start at 0, 0 still gets a centred window); the first frame is
+  // pushed there, so the window maps once, in its place.
+  const GuiRect work = m_backend->WorkArea();
+  m_windowX = work.x + (work.width - m_surfaceSize.width) / 2;
+  m_windowY = work.y + (work.height - m_surfaceSize.height) / 2;
+  if (!m_backend->Present(m_surface.get(), m_windowX, m_windowY)) {
     m_backend->Destroy();
     m_created = false;
     m_surface.reset();
     return false;
   }
-  // Centred on the work area (its origin added, so a work area that does
-  // not start at 0, 0 still gets a centred window).
-  const GuiRect work = m_backend->WorkArea();
-  m_windowX = work.x + (work.width - m_surfaceSize.width) / 2;
-  m_windowY = work.y + (work.height - m_surfaceSize.height) / 2;
-  m_backend->Present(m_surface.get(), m_windowX, m_windowY);
   m_backend->SetInputTarget(this);
   return true;
 }
@@ -341,11 +341,19 @@ bool CLayeredWindow::OnTimer(std::uint32_t timerId) {
       ++m_idleTicks < kIdleFrameTicks) {
     return false;
   }
+  // An animation (the waiting bar) changes the frame at every tick; without
+  // input, the frame after a changed one is drawn kAnimationFrameMs later.
+  const std::uint64_t now = m_clock();
+  if (m_backend->SkipsUnchangedFrames() && !active && m_unchangedFrames == 0 && m_lastChangedFrameMs != 0 &&
+      now - m_lastChangedFrameMs < kAnimationFrameMs) {
+    return false;
+  }
   m_idleTicks = 0;
   m_inputSinceFrame = false;
   RenderAndPresent();
   if (m_backend->LastPresentChanged()) {
     m_unchangedFrames = 0;
+    m_lastChangedFrameMs = now;
   } else if (m_unchangedFrames < kIdleAfterFrames) {
     ++m_unchangedFrames;
   }

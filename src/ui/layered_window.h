@@ -64,6 +64,7 @@ class CLayeredWindow {
   static constexpr const char* kWindowTitle = "WTL Layered Window";
   static constexpr int kIdleAfterFrames = 10;
   static constexpr int kIdleFrameTicks = 10;
+  static constexpr std::uint64_t kAnimationFrameMs = 30;
   // Surfaces larger than this in either direction are refused.
   static constexpr int kMaxSurfaceSide = 16384;
 
@@ -138,9 +139,11 @@ class CLayeredWindow {
   // Over a back-end that skips unchanged frames, a window whose last
   // kIdleAfterFrames frames were all the same, with no input since, renders
   // only every kIdleFrameTicks-th tick until a frame differs or input
-  // arrives: animations keep their full rate, a page that waits costs a few
-  // frames a second, and what the controller changes shows within
-  // kIdleFrameTicks ticks.
+  // arrives: a page that waits costs a few frames a second, and what the
+  // controller changes shows within kIdleFrameTicks ticks. Without input, a
+  // changed frame is followed by the next render only kAnimationFrameMs
+  // later, so an animation runs at about 33 frames a second; input is
+  // drawn at the next tick.
   bool OnTimer(std::uint32_t timerId);
   // The 10 ms repaint tick.
   void OnTimerTick() { OnTimer(kRepaintTimerId); }
@@ -217,6 +220,7 @@ class CLayeredWindow {
   // since the last render, input since the last render.
   int m_unchangedFrames = 0;
   int m_idleTicks = 0;
+  std::uint64_t m_lastChangedFrameMs = 0;
   bool m_inputSinceFrame = true;
   void NoteInput() { m_inputSinceFrame = true; }
   bool m_created = false;

@@ -83,10 +83,15 @@ TEST(WizardPagesTest, TheMessagePageShowsItsRecordsButtonsAndExtraAndKeepsTheCov
 TEST(WizardPagesTest, TheServerUrlQuestionPrefillsTheFieldAndGivesBackTheFailedPurpose) {
   RecordingHost host;
   CWizardPages pages(host);
+  EXPECT_EQ(pages.EditCaptionNumber(), 0);
   pages.AskForServerUrl("which server?", eMessagePurpose_Manifest, "http://old.example");
   EXPECT_EQ(pages.Message().purpose, eMessagePurpose_ServerUrl);
   EXPECT_EQ(host.strings[ui::ctlMboxEdit], "http://old.example");
   EXPECT_TRUE(host.visible[ui::ctlMboxEdit]);
+  // The field's caption is string 112, now and after a language switch.
+  EXPECT_TRUE(host.visible[ui::ctlMboxTextEditCaption]);
+  EXPECT_EQ(host.headline[ui::ctlMboxTextEditCaption], 112);
+  EXPECT_EQ(pages.EditCaptionNumber(), 112);
   pages.RestoreFailedPurpose();
   EXPECT_EQ(pages.Message().purpose, eMessagePurpose_Manifest);
 }

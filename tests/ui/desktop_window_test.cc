@@ -5,7 +5,6 @@
 #include <tinyxml2.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -33,12 +32,14 @@
 #include "ui/theme_setup.h"
 #include "ui/theme_texture.h"
 #include "ui/window_texts.h"
+#include "clipboard_owner.h"
 #include "xvfb_display.h"
 
 // Xlib's macros (None, Status, ...) go last, after every other header.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
 
 namespace ui {
@@ -283,6 +284,71 @@ TEST_F(DesktopWindowTest, MapsOneNamedCentredWindowThatShowsTheFrame) {
   EXPECT_EQ(bShaped != 0, transparent > 0);
 }
 
+// Two monitors side by side on the one Xvfb screen (RandR 1.5 monitors)
+// and a panel along the top of the desktop: the window opens centred on the
+// work area of the monitor under the pointer, whichever is the primary.
+TEST_F(DesktopWindowTest, OpensCentredOnTheWorkAreaOfThePointersMonitor) {
+  int eventBase = 0, errorBase = 0, major = 0, minor = 0;
+  if (!XRRQueryExtension(m_x, &eventBase, &errorBase) || !XRRQueryVersion(m_x, &major, &minor) ||
+      (major == 1 && minor < 5)) {
+    GTEST_SKIP() << "the X server lists no monitors (RandR " << major << "." << minor << ")";
+  }
+  const Window root = DefaultRootWindow(m_x);
+  const int screenWidth = DisplayWidth(m_x, DefaultScreen(m_x));
+  const int screenHeight = DisplayHeight(m_x, DefaultScreen(m_x));
+  const int half = screenWidth / 2;
+  // The left monitor takes the screen's one output (its automatic monitor
+  // gives way); the right one is a monitor without an output.
+  XRRScreenResources* resources = XRRGetScreenResources(m_x, root);
+  ASSERT_NE(resources, nullptr);
+  ASSERT_GE(resources->noutput, 1);
+  const RROutput output = resources->outputs[0];
+  XRRFreeScreenResources(resources);
+  const auto addMonitor = [&](const char* name, int x, bool primary, bool withOutput) {
+    XRRMonitorInfo* monitor = XRRAllocateMonitor(m_x, withOutput ? 1 : 0);
+    if (withOutput) monitor->outputs[0] = output;
+    monitor->name = XInternAtom(m_x, name, False);
+    monitor->primary = primary;
+    monitor->x = x;
+    monitor->y = 0;
+    monitor->width = half;
+    monitor->height = screenHeight;
+    monitor->mwidth = half / 4;
+    monitor->mheight = screenHeight / 4;
+    XRRSetMonitor(m_x, root, monitor);
+    XRRFreeMonitors(monitor);
+  };
+  addMonitor("LEFT", 0, false, true);
+  addMonitor("RIGHT", half, true, false);
+  const long panel = 40;
+  const long workArea[4] = {0, panel, screenWidth, screenHeight - panel};
+  XChangeProperty(m_x, root, XInternAtom(m_x, "_NET_WORKAREA", False), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(workArea), 4);
+  XSync(m_x, False);
+  int listed = 0;
+  XRRMonitorInfo* check = XRRGetMonitors(m_x, root, True, &listed);
+  if (check) XRRFreeMonitors(check);
+  ASSERT_EQ(listed, 2) << "the monitors were not set";
+
+  struct Case {
+    const char* where;
+    int pointerX;
+    int monitorX;
+  } cases[] = {{"pointer on the left monitor", half / 2, 0},
+               {"pointer on the right monitor", half + half / 2, half}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    m_window->Destroy();
+    ASSERT_TRUE(XdoTool({"mousemove", std::to_string(c.pointerX), std::to_string(screenHeight / 2)}));
+    ASSERT_TRUE(m_window->Create());
+    ASSERT_TRUE(Pump([this] { return Mapped(); }));
+    const GuiSize size = m_window->SurfaceSize();
+    const XWindowAttributes geometry = Geometry();
+    EXPECT_EQ(geometry.x, c.monitorX + (half - size.width) / 2);
+    EXPECT_EQ(geometry.y, static_cast<int>(panel) + (screenHeight - static_cast<int>(panel) - size.height) / 2);
+  }
+}
+
 TEST_F(DesktopWindowTest, PushesFramesOnlyWhenThePixelsChange) {
   PumpFor(100);
   const std::uint64_t settled = m_backend->Display().PresentCount();
@@ -395,50 +461,13 @@ TEST_F(DesktopWindowTest, AnEditFieldTakesTypedAndPastedText) {
   ASSERT_TRUE(XdoTool({"key", "--delay", "30", "Cyrillic_zhe", "Cyrillic_u", "Cyrillic_ka"}));
   EXPECT_TRUE(Pump([&] { return edit->Content() == "Ab1 жук"; })) << edit->Content();
 
-  // Another client owns the clipboard and answers for it.
-  std::atomic<bool> stop{false};
-  std::atomic<bool> owning{false};
-  std::thread owner([&] {
-    Display* x = XOpenDisplay(nullptr);
-    if (!x) return;
-    const Window window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1, 1, 0, 0, 0);
-    const Atom clipboard = XInternAtom(x, "CLIPBOARD", False);
-    const Atom utf8 = XInternAtom(x, "UTF8_STRING", False);
-    XSetSelectionOwner(x, clipboard, window, CurrentTime);
-    XSync(x, False);
-    owning = true;
-    const std::string text = "→ pasted";
-    while (!stop) {
-      while (XPending(x)) {
-        XEvent event;
-        XNextEvent(x, &event);
-        if (event.type != SelectionRequest) continue;
-        XSelectionRequestEvent& request = event.xselectionrequest;
-        XSelectionEvent reply{};
-        reply.type = SelectionNotify;
-        reply.requestor = request.requestor;
-        reply.selection = request.selection;
-        reply.target = request.target;
-        reply.time = request.time;
-        reply.property = None;
-        if (request.target == utf8) {
-          XChangeProperty(x, request.requestor, request.property, utf8, 8, PropModeReplace,
-                          reinterpret_cast<const unsigned char*>(text.data()), static_cast<int>(text.size()));
-          reply.property = request.property;
-        }
-        XSendEvent(x, request.requestor, False, 0, reinterpret_cast<XEvent*>(&reply));
-        XFlush(x);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    XDestroyWindow(x, window);
-    XCloseDisplay(x);
-  });
-  while (!owning) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  ASSERT_TRUE(XdoTool({"key", "ctrl+v"}));
-  EXPECT_TRUE(Pump([&] { return edit->Content() == "Ab1 жук→ pasted"; })) << edit->Content();
-  stop = true;
-  owner.join();
+  {
+    // Another client owns the clipboard and answers for it.
+    window_testing::ClipboardOwner owner("→ pasted");
+    ASSERT_TRUE(owner.Owning());
+    ASSERT_TRUE(XdoTool({"key", "ctrl+v"}));
+    EXPECT_TRUE(Pump([&] { return edit->Content() == "Ab1 жук→ pasted"; })) << edit->Content();
+  }
 
   // Copied text is offered to the desktop: the clipboard now belongs to the
   // launcher's window.
