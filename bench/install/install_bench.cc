@@ -24,7 +24,7 @@
 //
 //   install_bench [--size-mib 1024] [--files 0] [--split-mib 256] [--level <0-9>]
 //                 [--rounds 3] [--game-ms 200] [--timeout-s 1800]
-//                 [--dir <parent>] [--keep]
+//                 [--dir <parent>] [--keep] [--wrap "<profiler command>"]
 // Each round installs into fresh folders on both sides; the installed trees
 // are deleted only after the last round (ext4 is slower at creating files
 // right after a large tree was deleted, so no side may run just after the
@@ -54,6 +54,7 @@
 #include <iterator>
 #include <optional>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -90,6 +91,8 @@ struct Options {
   int timeoutSeconds = 1800;
   fs::path parent;
   bool keep = false;
+  // Words put before the launcher's command line (a heap profiler).
+  std::vector<std::string> wrap;
 };
 
 // ---------------------------------------------------------------------------
@@ -492,7 +495,9 @@ bool RunLauncher(const fs::path& root, const fs::path& launcher, const Options& 
   fs::copy_file(launcher, copy);
   sync();
   const double startWall = WallSeconds();
-  const ChildRun run = Run({{copy.string(), "/auto", "/portable"},
+  std::vector<std::string> command = options.wrap;
+  for (const char* word : {copy.c_str(), "/auto", "/portable"}) command.push_back(word);
+  const ChildRun run = Run({command,
                             copy.parent_path(),
                             LauncherEnvironment(root, options.gameMs),
                             true,
@@ -594,6 +599,9 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.timeoutSeconds = std::max(10, std::atoi(value));
     } else if (option == "--dir") {
       options.parent = value;
+    } else if (option == "--wrap") {
+      std::istringstream words(value);
+      for (std::string word; words >> word;) options.wrap.push_back(word);
     } else {
       return false;
     }
@@ -779,7 +787,8 @@ int main(int argc, char** argv) {
   if (!ParseOptions(argc, argv, options)) {
     fprintf(stderr,
             "usage: install_bench [--size-mib 1024] [--files 0] [--split-mib 256] [--level <0-9>] [--rounds 3]\n"
-            "                     [--game-ms 200] [--timeout-s 1800] [--dir <parent>] [--keep]\n");
+            "                     [--game-ms 200] [--timeout-s 1800] [--dir <parent>] [--keep]\n"
+            "                     [--wrap \"<profiler command>\"]\n");
     return 2;
   }
   struct sigaction action {};

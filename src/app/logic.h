@@ -390,7 +390,10 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   CDownloadService downloadService{*this};
 
   // The update road.
-  std::string manifestText;  // "update.xml" as received
+  // The archive "update.xml" was last read from; the text (several MiB for
+  // a client of many files) is read out of it when it is needed.
+  std::string manifestPacked;
+  std::string ManifestText() const;
   CPackageDownloads packageDownloads{*this};
   bool portableRequested = false;  // "/portable": a portable install without asking
   std::unique_ptr<CClientLauncher> clientLauncher;

@@ -73,7 +73,8 @@ void CLogic::OnManifestArchive() {
   Log("--- start Update.xml ---");
   Log(text);
   Log("--- end Update.xml ---");
-  manifestText = std::move(text);
+  std::string().swap(text);
+  manifestPacked = manifestArchive;
   // An install takes the lock of the folder it installs into once it is
   // chosen; other runs check their folder only while no other launcher
   // writes into it. A launcher that found another one in the tray only
@@ -86,9 +87,15 @@ void CLogic::OnManifestArchive() {
   }
 }
 
+std::string CLogic::ManifestText() const {
+  std::string text;
+  if (!ReadManifestArchive(manifestPacked, text)) text.clear();
+  return text;
+}
+
 bool CLogic::StartChecker() {
   auto fileChecker = std::make_unique<CCheckerThread>();
-  fileChecker->newManifest = manifestText;
+  fileChecker->newManifest = ManifestText();
   fileChecker->clientFolder = clientFolder;
   if (runMode == rmUpdate || runMode == rmDownload) fileChecker->previousManifest = LoadManifestCopy(clientFolder);
   fileChecker->launcherFileName = LauncherCopyName(configDocument.RootElement());
@@ -549,7 +556,7 @@ void CLogic::processAfterDownload() {
     return;
   }
   platform::RemoveFile(platform::JoinPath(clientFolder, "silent.dat"));
-  if (SaveManifestCopy(clientFolder, manifestText)) Log("Save update.xml");
+  if (SaveManifestCopy(clientFolder, ManifestText())) Log("Save update.xml");
   if (RunPostUpdateActions()) {
     Quit();
     return;

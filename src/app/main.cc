@@ -7,10 +7,14 @@
 #include "base/command_line.h"
 #include "app/entry_point.h"
 #include "base/thread.h"
+#include "platform/heap_layout.h"
 #include "platform/process.h"
 #include "platform/termination_signals.h"
 
 int main(int argc, char** argv) {
+  // Before any thread starts: with the many files of a large client, what
+  // one worker frees must serve the next.
+  platform::KeepHeapCompact();
   // Before any thread starts, so that every thread keeps them blocked.
   EntryEnvironment environment;
   environment.terminationFd = platform::BlockTerminationSignals();

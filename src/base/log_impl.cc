@@ -1,6 +1,8 @@
 #include "base/log_impl.h"
 
+#include <cstdint>
 #include <cstdio>
+#include <string_view>
 
 #include "platform/local_time.h"
 #include "platform/text_encoding.h"
@@ -75,7 +77,21 @@ bool CLogImplW::WriteSeparator() { return WriteWide(std::u16string(80, u'='), tr
 
 bool CLogImplW::WriteText(const char* text, bool lineEnd) {
   if (!text) return false;
-  return WriteWide(platform::Utf8ToUtf16(text), lineEnd);
+  // A long text (a manifest of many files) goes out in pieces, so that its
+  // wide copy stays small. A piece ends before a byte that cannot continue
+  // a character, so the pieces convert exactly as the whole text would.
+  constexpr size_t kPiece = 64 * 1024;
+  std::string_view rest(text);
+  while (rest.size() > kPiece) {
+    const auto continues = [&](size_t at) { return (static_cast<uint8_t>(rest[at]) & 0xC0) == 0x80; };
+    size_t back = 0;
+    while (back < 4 && continues(kPiece - back)) ++back;
+    // Four continuation bytes in a row belong to no character that reaches the cut.
+    const size_t cut = back < 4 ? kPiece - back : kPiece;
+    if (!WriteWide(platform::Utf8ToUtf16(rest.substr(0, cut)), false)) return false;
+    rest.remove_prefix(cut);
+  }
+  return WriteWide(platform::Utf8ToUtf16(rest), lineEnd);
 }
 
 bool CLogImplW::WriteTimestamp() { return WriteWide(FormatLocalTime() + u"  :", false); }

@@ -132,12 +132,13 @@ void CCheckerThread::Work() {
   m_fast = fastMode;
   const ManifestContext context = Context();
   m_previousUsable = !previousManifest.empty() && m_previousModel.Build(previousManifest, context);
+  std::string().swap(previousManifest);
   if (!m_previousUsable) {
     m_previousModel = UpdateManifest();
     m_fast = false;
   }
   const bool built = m_newModel.Build(newManifest, context);
-  // The model holds what the run needs; the text of a manifest of many
+  // The models hold what the run needs; the text of a manifest of many
   // files is several MiB.
   std::string().swap(newManifest);
   if (!built) {

@@ -62,7 +62,7 @@ class CCheckerThread : public CAddPkg, public CWorkerThread {
   ~CCheckerThread() override;
 
   // Inputs, set by the controller before Start(). The run consumes
-  // newManifest: it is emptied once its model is built.
+  // the manifest texts: each is emptied once its model is built.
   std::string newManifest;
   std::string previousManifest;  // empty forces a full check
   std::string clientFolder;

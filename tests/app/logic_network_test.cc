@@ -122,8 +122,8 @@ TEST_F(LogicNetworkTest, AnAnswerThatIsNoManifestArchiveMovesToTheNextServer) {
   WriteFileBytes(other / logic->settings.updatePath.substr(1) / "update.rxml",
                  ZipWriter::InMemory({{"update.xml", manifest}}));
   ASSERT_TRUE(logic->StartNetwork());
-  ASSERT_TRUE(Pump(*logic, [&] { return !logic->manifestText.empty(); })) << Log();
-  EXPECT_EQ(logic->manifestText, manifest);
+  ASSERT_TRUE(Pump(*logic, [&] { return !logic->ManifestText().empty(); })) << Log();
+  EXPECT_EQ(logic->ManifestText(), manifest);
   EXPECT_EQ(broken.Requests().size(), 1u);  // not asked again
   const std::string log = Log();
   EXPECT_NE(log.find("attempts run out"), std::string::npos) << log;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "platform/text_encoding.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -96,6 +97,30 @@ TEST_F(LogTest, Utf8AndWideModes) {
   m_log.SetUtf8(false);
   m_log.WriteText("\xC3\xA9", false);
   EXPECT_EQ(Contents(), std::string("\xC3\xA9t\xC3\xA9\r\n") + std::string("\xE9\x00", 2));
+}
+
+// A text of several hundred KiB (a manifest of many files) is written as
+// the whole text would be, whichever character or broken sequence lies
+// where it is cut into pieces.
+TEST_F(LogTest, LongTextsWriteAsOneText) {
+  const std::string pieces[] = {"\xC3\xA9", "\xE2\x82\xAC", "\xF0\x9F\x98\x80", "\xE2\x82", "\x80\x80\x80\x80\x80",
+                                "\xF0\x9F\x98\x80\x80\x80"};
+  for (const bool utf8 : {true, false}) {
+    for (const std::string& piece : pieces) {
+      for (size_t shift = 0; shift < 6; ++shift) {
+        std::string text(64 * 1024 - shift, 'a');
+        text += piece;
+        text += std::string(3 * 64 * 1024, 'b') + piece + "end";
+        ASSERT_TRUE(m_log.Truncate());
+        m_log.SetUtf8(utf8);
+        EXPECT_TRUE(m_log.WriteText(text));
+        const std::u16string wide = platform::Utf8ToUtf16(text) + u"\r\n";
+        const std::string expected =
+            utf8 ? platform::Utf16ToUtf8(wide) : platform::Utf16ToLeBytes(wide);
+        ASSERT_EQ(Contents(), expected) << "utf8 " << utf8 << " shift " << shift << " piece size " << piece.size();
+      }
+    }
+  }
 }
 
 TEST(LogFile, OpenEmptiesAndRefusesSecondFile) {
