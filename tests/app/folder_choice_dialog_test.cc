@@ -17,6 +17,7 @@
 #include "base/log_impl.h"
 #include "config/launcher_lang_table.h"
 #include "platform/process.h"
+#include "support/desktop_bus.h"
 #include "support/logic_harness.h"
 #include "support/platform_sandbox.h"
 #include "support/scoped_variable.h"
@@ -41,25 +42,6 @@ constexpr const char* kChooserXml = R"(<node>
     </method>
   </interface>
 </node>)";
-
-// A message bus of our own: "dbus-daemon --session" on a socket in `folder`,
-// ended by its process id.
-class PrivateBus {
- public:
-  explicit PrivateBus(const fs::path& folder) {
-    const fs::path socket = folder / "bus";
-    address = "unix:path=" + socket.string();
-    if (!fs::exists("/usr/bin/dbus-daemon")) return;
-    pid = platform::StartProcess({"/usr/bin/dbus-daemon", "--session", "--nofork", "--address=" + address});
-    for (int i = 0; i < 250 && pid > 0 && !fs::exists(socket); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    if (!fs::exists(socket)) pid = 0;
-  }
-  ~PrivateBus() {
-    if (pid > 0) platform::TerminateProcess(pid, 2000);
-  }
-  std::string address;
-  int pid = 0;
-};
 
 // The portal's FileChooser: answers OpenFile with a request path and at once
 // sends that request's Response with `uri` (response 0) or a cancel (1).
@@ -313,14 +295,14 @@ TEST_F(FolderChoiceDialogTest, TheHomeFolderIsRefusedWithTheMessagePage) {
 }
 
 TEST_F(FolderChoiceDialogTest, APortalOnTheSessionBusChoosesTheFolder) {
-  PrivateBus bus(m_sandbox.dir().path());
-  if (bus.pid <= 0) GTEST_SKIP() << "dbus-daemon could not start a private bus";
-  testing_support::ScopedVariable address("DBUS_SESSION_BUS_ADDRESS", bus.address);
+  testing_support::PrivateSessionBus bus(m_sandbox.dir().path());
+  if (!bus.ok()) GTEST_SKIP() << "dbus-daemon could not start a private bus";
+  testing_support::ScopedVariable address("DBUS_SESSION_BUS_ADDRESS", bus.address());
   const fs::path chosen = m_sandbox.dir() / "chosen dir";
   fs::create_directories(chosen);
   gchar* uri = g_filename_to_uri(chosen.c_str(), nullptr, nullptr);
   {
-    FakePortal portal(bus.address, uri, 0);
+    FakePortal portal(bus.address(), uri, 0);
     ASSERT_TRUE(portal.Ready());
     Click(ui::ctlSingleInstallButtonBrowse);
     EXPECT_EQ(portal.Calls(), 1);
@@ -335,7 +317,7 @@ TEST_F(FolderChoiceDialogTest, APortalOnTheSessionBusChoosesTheFolder) {
   }
   g_free(uri);
   {
-    FakePortal cancelling(bus.address, "", 1);
+    FakePortal cancelling(bus.address(), "", 1);
     ASSERT_TRUE(cancelling.Ready());
     const std::string before = m_logic->clientFolder;
     Click(ui::ctlSingleInstallButtonBrowse);
