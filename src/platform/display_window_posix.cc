@@ -834,26 +834,32 @@ class X11DisplayWindow final : public DisplayWindow {
     const int width = m_image->width;
     const int height = m_image->height;
     const size_t rowBytes = (static_cast<size_t>(width) + 7) / 8;
-    std::vector<char> mask = m_shape;
-    if (mask.size() != rowBytes * height) {
-      mask.assign(rowBytes * height, 0);
+    // The band's rows are worked out again in place; the server is told
+    // only when a bit changed.
+    bool changed = m_shape.size() != rowBytes * height;
+    if (changed) {
+      m_shape.assign(rowBytes * height, 0);
       top = 0;
       bottom = height;
     }
+    std::vector<char> bits(rowBytes);
     for (int row = top; row < bottom; ++row) {
       const auto* line = reinterpret_cast<const uint32_t*>(m_image->data + static_cast<size_t>(row) * m_image->bytes_per_line);
-      char* bits = mask.data() + row * rowBytes;
-      std::memset(bits, 0, rowBytes);
+      std::fill(bits.begin(), bits.end(), 0);
       for (int column = 0; column < width; ++column) {
         if (line[column] >> 24) bits[column / 8] = static_cast<char>(bits[column / 8] | (1 << (column % 8)));
       }
+      char* shown = m_shape.data() + row * rowBytes;
+      if (std::memcmp(shown, bits.data(), rowBytes) != 0) {
+        std::memcpy(shown, bits.data(), rowBytes);
+        changed = true;
+      }
     }
-    if (mask == m_shape) return;
-    const Pixmap bitmap = XCreateBitmapFromData(m_display, m_window, mask.data(), static_cast<unsigned>(width),
+    if (!changed) return;
+    const Pixmap bitmap = XCreateBitmapFromData(m_display, m_window, m_shape.data(), static_cast<unsigned>(width),
                                                 static_cast<unsigned>(height));
     XShapeCombineMask(m_display, m_window, ShapeBounding, 0, 0, bitmap, ShapeSet);
     XFreePixmap(m_display, bitmap);
-    m_shape = std::move(mask);
   }
 
   // Round trips may have read events into Xlib's queue, where the message
