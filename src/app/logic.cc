@@ -96,8 +96,11 @@ bool CLogic::CreateMainWindow() {
 }
 
 int64_t CLogic::MainWindowProc(CLogic* self, const platform::Message& message) {
+  const bool repaint = message.message == platform::WM_TIMER && message.wParam == ui::CLayeredWindow::kRepaintTimerId;
+  // Whatever else arrives may change what the window shows.
+  if (!repaint && self->layeredWindow) self->layeredWindow->NoteStateChange();
   if (message.message == platform::WM_TIMER) {
-    if (message.wParam == ui::CLayeredWindow::kRepaintTimerId) {
+    if (repaint) {
       if (self->layeredWindow) self->layeredWindow->OnTimerTick();
     } else {
       self->OnTimer(static_cast<uint32_t>(message.wParam));

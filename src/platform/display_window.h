@@ -80,6 +80,10 @@ class DisplayWindow {
   // screen point (x, y), resizing it to the frame. Maps the window on the
   // first call. False when there is no window or the frame is unusable.
   virtual bool Present(const uint8_t* pixels, int stride, int width, int height, int x, int y) = 0;
+  // Present for a frame whose rows outside [top, bottom) are those of the
+  // last frame, as the caller knows: only that band is compared and sent.
+  virtual bool PresentRows(const uint8_t* pixels, int stride, int width, int height, int x, int y, int top,
+                           int bottom) = 0;
   // Frames pushed to the server since creation.
   virtual uint64_t PresentCount() const = 0;
 
@@ -87,6 +91,9 @@ class DisplayWindow {
   // the window opens on (the one under the pointer, else the primary one).
   virtual ScreenRect WorkArea() = 0;
   virtual ScreenRect ScreenArea() = 0;
+  // The whole monitor that shows most of the window (the nearest one when
+  // it is off every monitor; the opening one before it is shown).
+  virtual ScreenRect MonitorArea() = 0;
   // Horizontal DPI: the X resource Xft.dpi, else from the screen's
   // physical width; 96 when neither is known.
   virtual int Dpi() = 0;

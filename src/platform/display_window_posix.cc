@@ -264,16 +264,25 @@ class X11DisplayWindow final : public DisplayWindow {
   }
 
   bool Present(const uint8_t* pixels, int stride, int width, int height, int x, int y) override {
+    return PresentRows(pixels, stride, width, height, x, y, 0, height);
+  }
+
+  bool PresentRows(const uint8_t* pixels, int stride, int width, int height, int x, int y, int top,
+                   int bottom) override {
     if (!m_window || !pixels || width <= 0 || height <= 0 || stride < width * 4) return false;
     const bool sameSize = m_image && m_image->width == width && m_image->height == height;
     // Only the band of rows that changed travels to the server (a waiting
     // bar's frame is a few rows of the window).
-    int top = 0, bottom = height;
+    top = std::clamp(top, 0, height);
+    bottom = std::clamp(bottom, top, height);
     if (sameSize && m_mapped) {
       ChangedRows(pixels, stride, top, bottom);
       if (top == bottom && x == m_x && y == m_y) return true;
-    } else if (!sameSize && !MakeImage(width, height)) {
-      return false;
+    } else {
+      // A new image or a first frame: all of it goes.
+      top = 0;
+      bottom = height;
+      if (!sameSize && !MakeImage(width, height)) return false;
     }
     for (int row = top; row < bottom; ++row) {
       std::memcpy(m_image->data + static_cast<size_t>(row) * m_image->bytes_per_line,
@@ -301,6 +310,12 @@ class X11DisplayWindow final : public DisplayWindow {
 
   ScreenRect ScreenArea() override {
     return {0, 0, DisplayWidth(m_display, m_screen), DisplayHeight(m_display, m_screen)};
+  }
+
+  ScreenRect MonitorArea() override {
+    const ScreenRect monitor = WindowMonitor();
+    WakeIfQueued();
+    return monitor;
   }
 
   // The desktop's work area (_NET_WORKAREA of the current desktop, else the
@@ -400,37 +415,69 @@ class X11DisplayWindow final : public DisplayWindow {
   }
 
  private:
+  struct Monitors {
+    std::vector<ScreenRect> rects;
+    int primary = -1;
+  };
+
+  // The monitors the server lists (RandR 1.5), with the primary one; none
+  // when it lists none.
+  Monitors ListMonitors() {
+    Monitors list;
+    if (!m_monitorsAvailable) return list;
+    int count = 0;
+    XRRMonitorInfo* monitors = XRRGetMonitors(m_display, m_root, True, &count);
+    for (int i = 0; monitors && i < count; ++i) {
+      const XRRMonitorInfo& m = monitors[i];
+      if (m.width <= 0 || m.height <= 0) continue;
+      if (m.primary && list.primary < 0) list.primary = static_cast<int>(list.rects.size());
+      list.rects.push_back({m.x, m.y, m.width, m.height});
+    }
+    if (monitors) XRRFreeMonitors(monitors);
+    return list;
+  }
+
   // The monitor a new window opens on, as window managers place it: the
   // one under the pointer, else the primary one, else the first; the
   // whole screen when the server lists no monitors.
   ScreenRect OpeningMonitor() {
-    const ScreenRect screen = ScreenArea();
-    if (!m_monitorsAvailable) return screen;
-    int count = 0;
-    XRRMonitorInfo* monitors = XRRGetMonitors(m_display, m_root, True, &count);
-    if (!monitors || count <= 0) {
-      if (monitors) XRRFreeMonitors(monitors);
-      return screen;
-    }
+    const Monitors monitors = ListMonitors();
+    if (monitors.rects.empty()) return ScreenArea();
     Window rootReturn = 0, child = 0;
     int pointerX = 0, pointerY = 0, windowX = 0, windowY = 0;
     unsigned int buttons = 0;
-    const bool pointer = XQueryPointer(m_display, m_root, &rootReturn, &child, &pointerX, &pointerY, &windowX,
-                                       &windowY, &buttons);
-    int chosen = -1;
-    for (int i = 0; i < count && chosen < 0; ++i) {
-      const XRRMonitorInfo& m = monitors[i];
-      if (pointer && pointerX >= m.x && pointerX < m.x + m.width && pointerY >= m.y && pointerY < m.y + m.height) {
-        chosen = i;
+    if (XQueryPointer(m_display, m_root, &rootReturn, &child, &pointerX, &pointerY, &windowX, &windowY, &buttons)) {
+      for (const ScreenRect& m : monitors.rects) {
+        if (pointerX >= m.x && pointerX < m.x + m.width && pointerY >= m.y && pointerY < m.y + m.height) return m;
       }
     }
-    for (int i = 0; i < count && chosen < 0; ++i) {
-      if (monitors[i].primary) chosen = i;
+    return monitors.rects[monitors.primary >= 0 ? monitors.primary : 0];
+  }
+
+  // The monitor that shows most of the window, else the one nearest to it;
+  // the opening monitor before the window is shown.
+  ScreenRect WindowMonitor() {
+    if (!m_mapped || m_width <= 0 || m_height <= 0) return OpeningMonitor();
+    const Monitors monitors = ListMonitors();
+    if (monitors.rects.empty()) return ScreenArea();
+    const ScreenRect* best = nullptr;
+    long long bestOverlap = 0;
+    long long bestDistance = 0;
+    for (const ScreenRect& m : monitors.rects) {
+      const long long overlapX = std::min(m_x + m_width, m.x + m.width) - std::max(m_x, m.x);
+      const long long overlapY = std::min(m_y + m_height, m.y + m.height) - std::max(m_y, m.y);
+      const long long overlap = overlapX > 0 && overlapY > 0 ? overlapX * overlapY : 0;
+      // Off every monitor: the distance between the centres decides.
+      const long long dx = (2LL * m_x + m_width) - (2LL * m.x + m.width);
+      const long long dy = (2LL * m_y + m_height) - (2LL * m.y + m.height);
+      const long long distance = dx * dx + dy * dy;
+      if (!best || overlap > bestOverlap || (overlap == bestOverlap && overlap == 0 && distance < bestDistance)) {
+        best = &m;
+        bestOverlap = overlap;
+        bestDistance = distance;
+      }
     }
-    if (chosen < 0) chosen = 0;
-    ScreenRect monitor{monitors[chosen].x, monitors[chosen].y, monitors[chosen].width, monitors[chosen].height};
-    XRRFreeMonitors(monitors);
-    return monitor.width > 0 && monitor.height > 0 ? monitor : screen;
+    return *best;
   }
 
   // Opens the input method and the window's input context once.
@@ -728,14 +775,13 @@ class X11DisplayWindow final : public DisplayWindow {
 
   // The rows [top, bottom) of `pixels` that differ from the frame shown;
   // top == bottom when none does.
+  // Narrows [top, bottom) to the rows that differ from the last frame.
   void ChangedRows(const uint8_t* pixels, int stride, int& top, int& bottom) const {
     const auto differs = [&](int row) {
       return std::memcmp(m_image->data + static_cast<size_t>(row) * m_image->bytes_per_line,
                          pixels + static_cast<size_t>(row) * stride, static_cast<size_t>(m_image->width) * 4) != 0;
     };
-    top = 0;
-    while (top < m_image->height && !differs(top)) ++top;
-    bottom = m_image->height;
+    while (top < bottom && !differs(top)) ++top;
     while (bottom > top && !differs(bottom - 1)) --bottom;
   }
 

@@ -113,22 +113,27 @@ void DesktopWindowBackend::Destroy() {
 }
 
 bool DesktopWindowBackend::Present(cairo_surface_t* surface, int x, int y) {
+  return PresentRows(surface, x, y, 0, surface ? cairo_image_surface_get_height(surface) : 0);
+}
+
+bool DesktopWindowBackend::PresentRows(cairo_surface_t* surface, int x, int y, int top, int bottom) {
   if (!m_created || !surface || cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS ||
       cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
     return false;
   }
   cairo_surface_flush(surface);
   const std::uint64_t before = m_display->PresentCount();
-  const bool shown = m_display->Present(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface),
-                            cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface), x, y);
+  const bool shown = m_display->PresentRows(cairo_image_surface_get_data(surface),
+                                            cairo_image_surface_get_stride(surface),
+                                            cairo_image_surface_get_width(surface),
+                                            cairo_image_surface_get_height(surface), x, y, top, bottom);
   m_lastPresentChanged = m_display->PresentCount() != before;
   return shown;
 }
 
 GuiRect DesktopWindowBackend::WorkArea() const { return ToGuiRect(m_display->WorkArea()); }
 
-// One monitor: the whole screen of the display.
-GuiRect DesktopWindowBackend::MonitorRect() const { return ToGuiRect(m_display->ScreenArea()); }
+GuiRect DesktopWindowBackend::MonitorRect() const { return ToGuiRect(m_display->MonitorArea()); }
 
 int DesktopWindowBackend::Dpi() const { return RoundDpiToThemeStep(m_display->Dpi()); }
 

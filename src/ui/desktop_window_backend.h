@@ -45,6 +45,7 @@ class DesktopWindowBackend : public IWindowBackend {
   bool Create(const std::string& title) override;
   void Destroy() override;
   bool Present(cairo_surface_t* surface, int x, int y) override;
+  bool PresentRows(cairo_surface_t* surface, int x, int y, int top, int bottom) override;
   GuiRect WorkArea() const override;
   GuiRect MonitorRect() const override;
   int Dpi() const override;

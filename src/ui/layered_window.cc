@@ -12,6 +12,8 @@
 #include "ui/dpi_factor.h"
 #include "ui/folder_choice_form.h"
 #include "ui/font_cache.h"
+#include "ui/gui_edit_ctrl.h"
+#include "ui/gui_progress_wait_ctrl.h"
 #include "ui/gui_text_label_ctrl.h"
 #include "ui/gui_tool_tip_ctrl.h"
 #include "ui/theme_profile.h"
@@ -264,9 +266,7 @@ void CLayeredWindow::ResetFormPositions() {
   for (auto& form : m_forms) form->SetDesignPosition(0, 0);
 }
 
-void CLayeredWindow::Render() {
-  if (!m_surface) return;
-  cairo_t* cr = cairo_create(m_surface.get());
+void CLayeredWindow::PaintFrame(cairo_t* cr) {
   cairo_save(cr);
   cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
   cairo_paint(cr);
@@ -281,6 +281,12 @@ void CLayeredWindow::Render() {
       tip->PaintAt(cr, now);
     }
   }
+}
+
+void CLayeredWindow::Render() {
+  if (!m_surface) return;
+  cairo_t* cr = cairo_create(m_surface.get());
+  PaintFrame(cr);
   cairo_destroy(cr);
   cairo_surface_flush(m_surface.get());
 }
@@ -288,7 +294,51 @@ void CLayeredWindow::Render() {
 bool CLayeredWindow::RenderAndPresent() {
   if (!m_surface) return false;
   Render();
+  m_stateChanged = false;
+  m_lastWholeFrameMs = m_clock();
   return m_backend->Present(m_surface.get(), m_windowX + m_dragOffset.x, m_windowY + m_dragOffset.y);
+}
+
+bool CLayeredWindow::AnimatedArea(GuiRect& area) const {
+  CGuiBitmapBorderStepCtrl* form = CurrentForm();
+  if (!form || !form->visible || (m_hotControl && m_hotControl->ToolTip())) return false;
+  int left = 0, top = 0, right = 0, bottom = 0;
+  bool any = false;
+  const std::function<void(const GuiControl&)> visit = [&](const GuiControl& control) {
+    if (!control.visible) return;
+    const auto* edit = dynamic_cast<const CGuiEditCtrl*>(&control);
+    if (dynamic_cast<const CGuiProgressWaitCtrl*>(&control) || (edit && edit->focused)) {
+      const GuiRect r = control.ScreenRect();
+      if (r.width > 0 && r.height > 0) {
+        left = any ? std::min(left, r.x) : r.x;
+        top = any ? std::min(top, r.y) : r.y;
+        right = any ? std::max(right, r.x + r.width) : r.x + r.width;
+        bottom = any ? std::max(bottom, r.y + r.height) : r.y + r.height;
+        any = true;
+      }
+    }
+    for (const auto& child : control.children) visit(*child);
+  };
+  visit(*form);
+  left = std::max(left, 0);
+  top = std::max(top, 0);
+  right = std::min(right, m_surfaceSize.width);
+  bottom = std::min(bottom, m_surfaceSize.height);
+  if (!any || right <= left || bottom <= top) return false;
+  area = {left, top, right - left, bottom - top};
+  return true;
+}
+
+bool CLayeredWindow::RenderAndPresentArea(const GuiRect& area) {
+  if (!m_surface) return false;
+  cairo_t* cr = cairo_create(m_surface.get());
+  cairo_rectangle(cr, area.x, area.y, area.width, area.height);
+  cairo_clip(cr);
+  PaintFrame(cr);
+  cairo_destroy(cr);
+  cairo_surface_flush(m_surface.get());
+  return m_backend->PresentRows(m_surface.get(), m_windowX + m_dragOffset.x, m_windowY + m_dragOffset.y, area.y,
+                               area.y + area.height);
 }
 
 GuiPoint CLayeredWindow::ScreenPoint(GuiPoint client) const {
@@ -350,7 +400,13 @@ bool CLayeredWindow::OnTimer(std::uint32_t timerId) {
   }
   m_idleTicks = 0;
   m_inputSinceFrame = false;
-  RenderAndPresent();
+  GuiRect animated;
+  if (m_backend->SkipsUnchangedFrames() && !active && !m_stateChanged && now - m_lastWholeFrameMs < kWholeFrameMs &&
+      AnimatedArea(animated)) {
+    RenderAndPresentArea(animated);
+  } else {
+    RenderAndPresent();
+  }
   if (m_backend->LastPresentChanged()) {
     m_unchangedFrames = 0;
     m_lastChangedFrameMs = now;

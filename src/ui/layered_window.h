@@ -65,6 +65,9 @@ class CLayeredWindow {
   static constexpr int kIdleAfterFrames = 10;
   static constexpr int kIdleFrameTicks = 10;
   static constexpr std::uint64_t kAnimationFrameMs = 30;
+  // While something animates, the frames between whole ones redraw only
+  // what changes with time; a whole frame follows at least this often.
+  static constexpr std::uint64_t kWholeFrameMs = 250;
   // Surfaces larger than this in either direction are refused.
   static constexpr int kMaxSurfaceSide = 16384;
 
@@ -128,6 +131,9 @@ class CLayeredWindow {
   void Render();
   // Render and present at the window's position plus the drag offset.
   bool RenderAndPresent();
+  // The controller changed controls outside the window's own input (in a
+  // message or timer of its own): the next frame is drawn whole.
+  void NoteStateChange() { m_stateChanged = true; }
   cairo_surface_t* Surface() const { return m_surface.get(); }
   GuiSize SurfaceSize() const { return m_surfaceSize; }
 
@@ -143,7 +149,10 @@ class CLayeredWindow {
   // controller changes shows within kIdleFrameTicks ticks. Without input, a
   // changed frame is followed by the next render only kAnimationFrameMs
   // later, so an animation runs at about 33 frames a second; input is
-  // drawn at the next tick.
+  // drawn at the next tick. Over such a back-end, an animation frame with
+  // no input and no state change since the last whole frame redraws and
+  // presents only the animated area (AnimatedArea); a whole frame follows
+  // within kWholeFrameMs, so a change nobody noted still shows.
   bool OnTimer(std::uint32_t timerId);
   // The 10 ms repaint tick.
   void OnTimerTick() { OnTimer(kRepaintTimerId); }
@@ -223,6 +232,18 @@ class CLayeredWindow {
   std::uint64_t m_lastChangedFrameMs = 0;
   bool m_inputSinceFrame = true;
   void NoteInput() { m_inputSinceFrame = true; }
+  // Whole frames: a state change noted since the last one, and its time.
+  bool m_stateChanged = true;
+  std::uint64_t m_lastWholeFrameMs = 0;
+  // The part of the current form drawn differently as time passes with
+  // no change of state: the running waiting bars and the focused edit
+  // field (its caret). False when nothing animates, or a tool tip may
+  // appear over anything.
+  bool AnimatedArea(GuiRect& area) const;
+  // Redraws `area` only (the rest of the surface keeps the last frame) and
+  // presents the rows it covers.
+  bool RenderAndPresentArea(const GuiRect& area);
+  void PaintFrame(cairo_t* cr);
   bool m_created = false;
   bool m_destroyed = false;
 

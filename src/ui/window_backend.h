@@ -46,6 +46,14 @@ class IWindowBackend {
   // surface is borrowed for the call only. False when the frame could not
   // be shown.
   virtual bool Present(cairo_surface_t* surface, int x, int y) = 0;
+  // Present for a frame whose rows outside [top, bottom) are those of the
+  // last frame shown at the same place and size: a back-end that compares
+  // frames needs to look at that band only.
+  virtual bool PresentRows(cairo_surface_t* surface, int x, int y, int top, int bottom) {
+    (void)top;
+    (void)bottom;
+    return Present(surface, x, y);
+  }
   // The screen area not covered by task bars (screen pixels).
   virtual GuiRect WorkArea() const = 0;
   // The whole monitor the window is on (screen pixels).

@@ -286,7 +286,8 @@ TEST_F(DesktopWindowTest, MapsOneNamedCentredWindowThatShowsTheFrame) {
 
 // Two monitors side by side on the one Xvfb screen (RandR 1.5 monitors)
 // and a panel along the top of the desktop: the window opens centred on the
-// work area of the monitor under the pointer, whichever is the primary.
+// work area of the monitor under the pointer, whichever is the primary, and
+// its language list keeps to that monitor.
 TEST_F(DesktopWindowTest, OpensCentredOnTheWorkAreaOfThePointersMonitor) {
   int eventBase = 0, errorBase = 0, major = 0, minor = 0;
   if (!XRRQueryExtension(m_x, &eventBase, &errorBase) || !XRRQueryVersion(m_x, &major, &minor) ||
@@ -346,6 +347,13 @@ TEST_F(DesktopWindowTest, OpensCentredOnTheWorkAreaOfThePointersMonitor) {
     const XWindowAttributes geometry = Geometry();
     EXPECT_EQ(geometry.x, c.monitorX + (half - size.width) / 2);
     EXPECT_EQ(geometry.y, static_cast<int>(panel) + (screenHeight - static_cast<int>(panel) - size.height) / 2);
+    // The language list places itself on the window's monitor, wherever
+    // the pointer has gone since.
+    ASSERT_TRUE(XdoTool({"mousemove", std::to_string(screenWidth - 1 - c.pointerX), std::to_string(screenHeight / 2)}));
+    const GuiRect monitor = m_backend->MonitorRect();
+    EXPECT_EQ(monitor.x, c.monitorX);
+    EXPECT_EQ(monitor.width, half);
+    EXPECT_EQ(monitor.height, screenHeight);
   }
 }
 
@@ -379,6 +387,57 @@ TEST_F(DesktopWindowTest, PushesFramesOnlyWhenThePixelsChange) {
     ++ticks;
   }
   EXPECT_LE(ticks, CLayeredWindow::kIdleFrameTicks);
+}
+
+// The pixels the server shows of a client rectangle.
+std::vector<unsigned long> ShownPixels(Display* x, GuiPoint shown, GuiRect r) {
+  std::vector<unsigned long> pixels;
+  XImage* shot = XGetImage(x, DefaultRootWindow(x), shown.x + r.x, shown.y + r.y, static_cast<unsigned>(r.width),
+                           static_cast<unsigned>(r.height), AllPlanes, ZPixmap);
+  if (!shot) return pixels;
+  for (int row = 0; row < r.height; ++row) {
+    for (int column = 0; column < r.width; ++column) pixels.push_back(XGetPixel(shot, column, row));
+  }
+  XDestroyImage(shot);
+  return pixels;
+}
+
+// While the waiting bar runs, frames between whole ones redraw only the
+// bar; a change the controller notes shows in the very next frame, and one
+// nobody noted still shows with the next whole frame.
+TEST_F(DesktopWindowTest, TheWaitingBarsFramesStillShowEveryChange) {
+  GuiControl* wait = m_window->FindControl(ctlSingleInstallSpriterangeWait);
+  GuiControl* install = m_window->FindControl(ctlSingleInstallButtonInstall);
+  GuiControl* browse = m_window->FindControl(ctlSingleInstallButtonBrowse);
+  ASSERT_TRUE(wait && install && browse);
+  wait->visible = true;
+  PumpFor(300);
+  const std::uint64_t before = m_backend->Display().PresentCount();
+  PumpFor(300);
+  EXPECT_GE(m_backend->Display().PresentCount(), before + 5) << "the bar does not move";
+
+  struct Case {
+    const char* what;
+    GuiControl* control;
+    bool noted;
+  } cases[] = {{"noted", install, true}, {"not noted", browse, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const GuiRect area = c.control->ScreenRect();
+    const std::vector<unsigned long> shown = ShownPixels(m_x, m_window->ShownPosition(), area);
+    ASSERT_FALSE(shown.empty());
+    c.control->visible = false;
+    if (c.noted) {
+      m_window->NoteStateChange();
+      const std::uint64_t count = m_backend->Display().PresentCount();
+      ASSERT_TRUE(Pump([&] { return m_backend->Display().PresentCount() > count; }));
+      XSync(m_x, False);
+      EXPECT_NE(ShownPixels(m_x, m_window->ShownPosition(), area), shown) << "the next frame missed the change";
+    } else {
+      EXPECT_TRUE(Pump([&] { return ShownPixels(m_x, m_window->ShownPosition(), area) != shown; }))
+          << "the change never showed";
+    }
+  }
 }
 
 TEST_F(DesktopWindowTest, DraggingTheBackgroundMovesTheWindowAndAButtonDoesNot) {
