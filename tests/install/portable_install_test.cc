@@ -36,15 +36,7 @@ std::string PathOf(const fs::path& entry) {
   return value ? UnescapeDesktopValue(*value) : "<missing>";
 }
 
-std::vector<std::string> FilesBelow(const fs::path& root) {
-  std::vector<std::string> files;
-  if (!fs::exists(root)) return files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_directory()) files.push_back(fs::relative(entry.path(), root).string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
+using testing_support::FilesBelow;
 
 class PortableInstallTest : public ::testing::Test {
  protected:

@@ -34,16 +34,7 @@ std::vector<std::string> ExecOf(const fs::path& entry) {
   return argv;
 }
 
-// Every file below the folder, as paths relative to it.
-std::vector<std::string> FilesBelow(const fs::path& root) {
-  std::vector<std::string> files;
-  if (!fs::exists(root)) return files;
-  for (const auto& entry : fs::recursive_directory_iterator(root)) {
-    if (!entry.is_directory()) files.push_back(fs::relative(entry.path(), root).string());
-  }
-  std::sort(files.begin(), files.end());
-  return files;
-}
+using testing_support::FilesBelow;
 
 TEST(Shortcuts, CreateWritesAnExecutableEntryInTheSubFolder) {
   PlatformSandbox sandbox;

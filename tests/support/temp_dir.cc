@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -33,6 +34,16 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
 
 std::filesystem::path FixturePath(const std::string& relative) {
   return std::filesystem::path(LAUNCHER_FIXTURES_DIR) / relative;
+}
+
+std::vector<std::string> FilesBelow(const std::filesystem::path& root) {
+  std::vector<std::string> files;
+  if (!std::filesystem::exists(root)) return files;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+    if (!entry.is_directory()) files.push_back(std::filesystem::relative(entry.path(), root).string());
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 }  // namespace testing_support

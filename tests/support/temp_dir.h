@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace testing_support {
 
@@ -28,5 +29,8 @@ std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
 // Path of a file under tests/fixtures.
 std::filesystem::path FixturePath(const std::string& relative);
+// Every file below the folder (not the folders), as sorted paths relative
+// to it; empty when the folder is missing.
+std::vector<std::string> FilesBelow(const std::filesystem::path& root);
 
 }  // namespace testing_support
