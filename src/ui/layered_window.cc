@@ -88,6 +88,10 @@ void CLayeredWindow::InstallNotifications() {
 
 bool CLayeredWindow::Create() {
   if (m_created || m_forms.size() < static_cast<size_t>(kMinimumForms)) return false;
+  // Asked before the window exists: on a composited desktop the server is
+  // busy with a new window for a while, and a question asked after it
+  // waits behind that work.
+  const GuiRect work = m_backend->WorkArea();
   if (!m_backend->Create(kWindowTitle)) {
     m_backend->ShowError(kErrorCaption, kCreateWindowFailed);
     return false;
@@ -110,7 +114,6 @@ bool CLayeredWindow::Create() {
   // Centred on the work area (its origin added, so a work area that does
   // not start at 0, 0 still gets a centred window); the first frame is
   // pushed there, so the window maps once, in its place.
-  const GuiRect work = m_backend->WorkArea();
   m_windowX = work.x + (work.width - m_surfaceSize.width) / 2;
   m_windowY = work.y + (work.height - m_surfaceSize.height) / 2;
   if (!m_backend->Present(m_surface.get(), m_windowX, m_windowY)) {
