@@ -1,6 +1,8 @@
 // The launcher's icon in the desktop's notification area: a
 // StatusNotifierItem on the session bus with its menu (com.canonical.dbusmenu),
-// registered with the desktop's StatusNotifierWatcher.
+// registered with the desktop's StatusNotifierWatcher; where none answers, an
+// icon docked in the X system tray (XEmbed), which shows its own popup menu
+// (xembed_tray_icon_posix.h).
 //
 // What the user does reaches the owner's window as posted messages, the way
 // a notification-area icon reports on other systems: a click on the icon as
@@ -8,9 +10,9 @@
 // for the context-menu request), a chosen menu item as WM_COMMAND with the
 // item's command in wParam.
 //
-// Create and the setters are called on the owner's thread; the bus is
-// served by a thread of the object's own, which only posts messages. The
-// destructor takes the item off the bus and joins that thread.
+// Create and the setters are called on the owner's thread; the bus (or the
+// X connection) is served by a thread of the object's own, which only posts
+// messages. The destructor takes the icon away and joins that thread.
 #pragma once
 
 #include <cstdint>
@@ -46,14 +48,14 @@ struct TrayIconRequest {
 
 class TrayIcon {
  public:
-  // Empty when no session bus or no StatusNotifierWatcher answers: the
-  // desktop then shows no such icons.
+  // Empty when neither a StatusNotifierWatcher answers on the session bus nor
+  // an X system tray runs: the desktop then shows no such icons.
   static std::unique_ptr<TrayIcon> Create(const TrayIconRequest& request);
   virtual ~TrayIcon() = default;
 
   virtual void SetToolTip(const std::string& text) = 0;
   virtual void SetMenu(const std::vector<TrayMenuItem>& menu) = 0;
-  // The bus name the item registered under.
+  // The bus name the item registered under; empty for an X tray's icon.
   virtual std::string BusName() const = 0;
 };
 

@@ -6,6 +6,7 @@
 
 #include "platform/message_loop.h"
 #include "platform/session_bus_thread_posix.h"
+#include "platform/xembed_tray_icon_posix.h"
 
 namespace platform {
 
@@ -281,8 +282,10 @@ class StatusNotifierTray final : public TrayIcon {
 
 std::unique_ptr<TrayIcon> TrayIcon::Create(const TrayIconRequest& request) {
   auto tray = std::make_unique<StatusNotifierTray>(request);
-  if (!tray->Start()) return nullptr;
-  return tray;
+  if (tray->Start()) return tray;
+  tray.reset();
+  // Older panels show only icons docked in the X system tray.
+  return CreateXEmbedTrayIcon(request);
 }
 
 }  // namespace platform

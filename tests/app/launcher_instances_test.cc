@@ -3,8 +3,9 @@
 // writer), and a run by the game fetches its update in the background,
 // keeps it in "tmp" while the game runs and starts no second game; on a
 // desktop with a notification area (a session bus of the test's own) that
-// run sits in the tray, where its menu pauses, continues, shows and ends
-// it.
+// run sits in the tray (a StatusNotifierItem, or an icon docked in an X
+// system tray where no watcher answers), where its menu pauses, continues,
+// shows and ends it.
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
@@ -16,11 +17,13 @@
 
 #include "platform/process.h"
 #include "support/desktop_bus.h"
+#include "support/fake_system_tray.h"
 #include "support/local_server.h"
 #include "support/platform_sandbox.h"
 #include "support/published_game.h"
 #include "support/scoped_variable.h"
 #include "support/temp_dir.h"
+#include "ui/xvfb_display.h"
 
 namespace {
 
@@ -137,6 +140,9 @@ TEST_F(LauncherInstancesTest, ARunByTheGameKeepsTheUpdateInTmpAndStartsNoSecondG
   ASSERT_NE(game, 0);
   const std::string before = ReadFileBytes(client / "Data" / "World.txt");
 
+  // No notification area: no session bus, and an X server (where Xvfb is
+  // installed) without a system tray.
+  window_testing::XvfbDisplay display;
   EXPECT_EQ(testing_support::RunToEnd({(client / "Launcher.exe").string(), "/runByClient"}), 0) << NewestLog(client);
   const std::string log = NewestLog(client);
   EXPECT_NE(log.find("SetSilentDownload(true);"), std::string::npos) << log;
@@ -176,14 +182,143 @@ std::string MenuText(const std::vector<std::pair<int, std::string>>& menu) {
   return text;
 }
 
-TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContinuesShowsAndEnds) {
+// The desktop's side of the launcher's tray icon, as the test drives it.
+class TrayHost {
+ public:
+  virtual ~TrayHost() = default;
+  virtual bool IconShown() = 0;
+  // What this host shows of the icon itself.
+  virtual void ExpectIcon() = 0;
+  // The menu's labels, "-" for a separator: "Show;Pause;-;Exit;".
+  virtual std::string Menu() = 0;
+  virtual bool Choose(const std::string& label) = 0;
+  virtual bool LeftClick() = 0;
+  virtual std::string ToolTip() = 0;
+};
+
+// A StatusNotifierItem, reached through the fake watcher's bus connection.
+class StatusNotifierHost final : public TrayHost {
+ public:
+  explicit StatusNotifierHost(testing_support::FakeDesktop& desktop) : m_desktop(desktop) {}
+
+  bool IconShown() override { return !m_desktop.Items().empty(); }
+
+  void ExpectIcon() override {
+    const std::string title = m_desktop.StringProperty(Item(), "/StatusNotifierItem", "org.kde.StatusNotifierItem",
+                                                       "Title");
+    EXPECT_FALSE(title.empty());
+    const testing_support::FakeDesktop::Pixmap icon = m_desktop.IconPixmap(Item());
+    EXPECT_EQ(icon.width, 32);
+    EXPECT_EQ(icon.height, 32);
+    EXPECT_GT(icon.opaque, 100);
+    EXPECT_EQ(MenuText(m_desktop.Menu(Item())), "32775:Show;32774:Pause;1000000:-;32773:Exit;");
+  }
+
+  std::string Menu() override {
+    std::string text;
+    for (const auto& entry : m_desktop.Menu(Item())) text += entry.second + ";";
+    return text;
+  }
+
+  bool Choose(const std::string& label) override {
+    for (const auto& [id, text] : m_desktop.Menu(Item())) {
+      if (text == label) return m_desktop.ClickMenu(Item(), id);
+    }
+    return false;
+  }
+
+  bool LeftClick() override { return m_desktop.Activate(Item()); }
+  std::string ToolTip() override { return m_desktop.ToolTip(Item()).second; }
+
+ private:
+  std::string Item() {
+    const std::vector<std::string> items = m_desktop.Items();
+    return items.empty() ? std::string() : items.front();
+  }
+
+  testing_support::FakeDesktop& m_desktop;
+};
+
+// An icon docked in an X system tray, clicked with xdotool; its menu is
+// the launcher's own popup.
+class XEmbedHost final : public TrayHost {
+ public:
+  explicit XEmbedHost(testing_support::FakeSystemTray& tray) : m_tray(tray) {}
+
+  bool IconShown() override { return !m_tray.Icons().empty(); }
+
+  // The theme's logo drawn into the size the tray gave the icon.
+  void ExpectIcon() override {
+    const testing_support::FakeSystemTray::Pixels pixels = m_tray.IconPixels(Icon());
+    EXPECT_EQ(pixels.width, 24);
+    EXPECT_EQ(pixels.height, 24);
+    EXPECT_GT(pixels.drawn, 50);
+    EXPECT_EQ(Menu(), "Show;Pause;-;Exit;");
+  }
+
+  // Opens the menu, reads it and closes it with Escape.
+  std::string Menu() override {
+    if (!OpenMenu()) return std::string();
+    std::string text;
+    for (const std::string& label : m_tray.OpenMenu().value_or(std::vector<std::string>())) text += label + ";";
+    EXPECT_TRUE(window_testing::XdoTool({"key", "Escape"}));
+    EXPECT_TRUE(WaitFor([&] { return !m_tray.OpenMenu(); }));
+    return text;
+  }
+
+  // Opens the menu and clicks the item's row (its window is named after it).
+  bool Choose(const std::string& label) override {
+    return OpenMenu() && window_testing::XdoTool({"search", "--onlyvisible", "--name", "^" + label + "$", "mousemove",
+                                                  "--window", "%1", "8", "8", "click", "1"}) &&
+           WaitFor([&] { return !m_tray.OpenMenu(); });
+  }
+
+  bool LeftClick() override { return ClickIcon(1); }
+  std::string ToolTip() override { return m_tray.WindowName(Icon()); }
+
+ private:
+  testing_support::XWindowId Icon() {
+    const std::vector<testing_support::XWindowId> icons = m_tray.Icons();
+    return icons.empty() ? 0 : icons.front();
+  }
+  bool ClickIcon(int button) {
+    return window_testing::XdoTool(
+        {"mousemove", "--window", std::to_string(Icon()), "8", "8", "click", std::to_string(button)});
+  }
+  bool OpenMenu() { return ClickIcon(3) && WaitFor([&] { return m_tray.OpenMenu().has_value(); }); }
+
+  testing_support::FakeSystemTray& m_tray;
+};
+
+enum class TrayKind { kStatusNotifier, kXEmbed };
+
+class LauncherTrayTest : public LauncherInstancesTest, public ::testing::WithParamInterface<TrayKind> {};
+
+// On both kinds of notification area: a session bus of the test's own
+// carries the finish bubble; the StatusNotifierWatcher answers on it, or
+// (without one) an X system tray runs on a test X server.
+TEST_P(LauncherTrayTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContinuesShowsAndEnds) {
+  const bool xembed = GetParam() == TrayKind::kXEmbed;
   testing_support::PrivateSessionBus desktopBus(root);
   if (!desktopBus.ok()) GTEST_SKIP() << "dbus-daemon could not start a private session bus";
   testing_support::ScopedVariable address("DBUS_SESSION_BUS_ADDRESS", desktopBus.address());
-  testing_support::FakeDesktop desktop(desktopBus.address(), {});
+  testing_support::FakeDesktop desktop(desktopBus.address(), {!xembed, true});
   ASSERT_TRUE(desktop.Ready());
 
   ASSERT_NO_FATAL_FAILURE(InstallOneThenPublishTwo());
+  std::unique_ptr<window_testing::XvfbDisplay> display;
+  std::unique_ptr<testing_support::FakeSystemTray> tray;
+  std::unique_ptr<TrayHost> host;
+  if (xembed) {
+    display = std::make_unique<window_testing::XvfbDisplay>();
+    if (!display->Available()) GTEST_SKIP() << display->Why();
+    tray = std::make_unique<testing_support::FakeSystemTray>();
+    ASSERT_TRUE(tray->Ready());
+    host = std::make_unique<XEmbedHost>(*tray);
+  } else {
+    host = std::make_unique<StatusNotifierHost>(desktop);
+  }
+
   testing_support::LocalServer& server = *content;
   const std::string package = std::string(testing_support::kGameUpdatePath) + "client.pkg";
   const size_t installRequests = CountRequests(server, package);
@@ -196,24 +331,16 @@ TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContin
 
   const int first = platform::StartProcess({(client / "Launcher.exe").string(), "/runByClient"}, client.string());
   ASSERT_NE(first, 0);
-  ASSERT_TRUE(WaitFor([&] { return !desktop.Items().empty(); })) << NewestLog(client);
-  const std::string item = desktop.Items().front();
-
-  // The item: the product's name, its icon from the theme, the menu.
-  const std::string title = desktop.StringProperty(item, "/StatusNotifierItem", "org.kde.StatusNotifierItem", "Title");
-  EXPECT_FALSE(title.empty());
-  const testing_support::FakeDesktop::Pixmap icon = desktop.IconPixmap(item);
-  EXPECT_EQ(icon.width, 32);
-  EXPECT_EQ(icon.height, 32);
-  EXPECT_GT(icon.opaque, 100);
-  EXPECT_EQ(MenuText(desktop.Menu(item)), "32775:Show;32774:Pause;1000000:-;32773:Exit;");
+  ASSERT_TRUE(WaitFor([&] { return host->IconShown(); })) << NewestLog(client);
+  // The icon: the theme's logo and the menu.
+  host->ExpectIcon();
 
   // Paused while the server holds the package back: nothing more arrives.
   ASSERT_TRUE(WaitFor([&] { return WaitingBytes(client / "tmp") >= static_cast<std::uintmax_t>(kStallAt); }))
       << NewestLog(client);
-  ASSERT_TRUE(desktop.ClickMenu(item, 32774));
-  ASSERT_TRUE(WaitFor([&] { return MenuText(desktop.Menu(item)).find("32774:Continue;") != std::string::npos; }));
-  EXPECT_NE(desktop.ToolTip(item).second.find("(Pause)"), std::string::npos) << desktop.ToolTip(item).second;
+  ASSERT_TRUE(host->Choose("Pause"));
+  ASSERT_TRUE(WaitFor([&] { return host->Menu() == "Show;Continue;-;Exit;"; })) << host->Menu();
+  EXPECT_TRUE(WaitFor([&] { return host->ToolTip().find("(Pause)") != std::string::npos; })) << host->ToolTip();
   std::this_thread::sleep_for(std::chrono::milliseconds(5000));  // past the server's hold
   EXPECT_EQ(WaitingBytes(client / "tmp"), static_cast<std::uintmax_t>(kStallAt));
   EXPECT_EQ(CountRequests(server, package), installRequests + 1);
@@ -230,23 +357,24 @@ TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContin
 
   // Continued: the rest of the package from the bytes on disk, then the
   // bubble that the new version is ready.
-  ASSERT_TRUE(desktop.ClickMenu(item, 32774));
+  ASSERT_TRUE(host->Choose("Continue"));
   ASSERT_TRUE(WaitFor([&] { return !desktop.Notifications().empty(); })) << NewestLog(client);
   const std::vector<testing_support::LoggedRequest> requests = server.Requests();
   ASSERT_FALSE(requests.empty());
   EXPECT_EQ(requests.back().path(), package);
   EXPECT_EQ(requests.back().range.rfind("bytes=" + std::to_string(kStallAt) + "-", 0), 0u) << requests.back().range;
   const testing_support::FakeDesktop::Notification bubble = desktop.Notifications().front();
-  EXPECT_EQ(bubble.summary, title);
+  EXPECT_FALSE(bubble.summary.empty());
+  EXPECT_TRUE(WaitFor([&] { return host->ToolTip().rfind(bubble.summary + ": ", 0) == 0; })) << host->ToolTip();
   EXPECT_EQ(bubble.body.rfind("New version of game client downloaded successfully.", 0), 0u) << bubble.body;
-  EXPECT_EQ(MenuText(desktop.Menu(item)), "32775:Show;1000000:-;32773:Exit;");
+  EXPECT_EQ(host->Menu(), "Show;-;Exit;");
 
-  // Shown and hidden from the menu; then ended from it.
-  ASSERT_TRUE(desktop.ClickMenu(item, 32775));
-  EXPECT_TRUE(WaitFor([&] { return MenuText(desktop.Menu(item)).find("32775:Hide;") != std::string::npos; }));
-  ASSERT_TRUE(desktop.ClickMenu(item, 32775));
-  EXPECT_TRUE(WaitFor([&] { return MenuText(desktop.Menu(item)).find("32775:Show;") != std::string::npos; }));
-  ASSERT_TRUE(desktop.ClickMenu(item, 32773));
+  // Shown from the menu, hidden by a click on the icon; then ended from the menu.
+  ASSERT_TRUE(host->Choose("Show"));
+  EXPECT_TRUE(WaitFor([&] { return host->Menu() == "Hide;-;Exit;"; }));
+  ASSERT_TRUE(host->LeftClick());
+  EXPECT_TRUE(WaitFor([&] { return host->Menu() == "Show;-;Exit;"; }));
+  ASSERT_TRUE(host->Choose("Exit"));
   EXPECT_EQ(platform::WaitForProcess(first, 30000), std::optional<int>(0)) << NewestLog(client);
   const std::string log = FirstLogWith(client, "SetSilentDownload(true);");
   EXPECT_NE(log.find("ShowTrayIcon(true);"), std::string::npos) << log;
@@ -254,11 +382,55 @@ TEST_F(LauncherInstancesTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContin
   EXPECT_NE(log.find("Launcher finished"), std::string::npos) << log;
   EXPECT_EQ(log.find("No notification area"), std::string::npos) << log;
   EXPECT_TRUE(desktop.Notifications().front().closed);
+  if (tray) {
+    EXPECT_TRUE(WaitFor([&] { return tray->Icons().empty(); }));  // the icon went with the launcher
+  }
 
   // The game kept its files and is the only one.
   EXPECT_EQ(ReadFileBytes(client / "Data" / "World.txt"), before);
   EXPECT_EQ(log.find("RunClient()"), std::string::npos) << log;
   EXPECT_TRUE(platform::IsProcessRunning(game));
+  platform::TerminateProcess(game, 2000);
+  platform::WaitForProcess(game, 5000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, LauncherTrayTest, ::testing::Values(TrayKind::kStatusNotifier, TrayKind::kXEmbed),
+                         [](const ::testing::TestParamInfo<TrayKind>& kind) {
+                           return kind.param == TrayKind::kXEmbed ? std::string("XEmbed")
+                                                                  : std::string("StatusNotifier");
+                         });
+
+// A system tray that ends and starts again (a panel restarted) gets the
+// icon docked anew, drawn with the 32-bit visual the new one offers, and its
+// menu works there.
+TEST_F(LauncherInstancesTest, AnXEmbedIconDocksAgainWhenTheSystemTrayStartsAgain) {
+  testing_support::PrivateSessionBus desktopBus(root);
+  if (!desktopBus.ok()) GTEST_SKIP() << "dbus-daemon could not start a private session bus";
+  testing_support::ScopedVariable address("DBUS_SESSION_BUS_ADDRESS", desktopBus.address());
+  testing_support::FakeDesktop desktop(desktopBus.address(), {false, true});
+  ASSERT_TRUE(desktop.Ready());
+  ASSERT_NO_FATAL_FAILURE(InstallOneThenPublishTwo());
+  window_testing::XvfbDisplay display;
+  if (!display.Available()) GTEST_SKIP() << display.Why();
+  auto tray = std::make_unique<testing_support::FakeSystemTray>();
+  ASSERT_TRUE(tray->Ready());
+
+  const int game = StartGame(60000);
+  ASSERT_NE(game, 0);
+  const int first = platform::StartProcess({(client / "Launcher.exe").string(), "/runByClient"}, client.string());
+  ASSERT_NE(first, 0);
+  ASSERT_TRUE(WaitFor([&] { return !tray->Icons().empty(); })) << NewestLog(client);
+
+  tray.reset();
+  testing_support::FakeSystemTray again({.argbVisual = true});
+  ASSERT_TRUE(again.Ready());
+  ASSERT_TRUE(WaitFor([&] { return !again.Icons().empty(); })) << NewestLog(client);
+  EXPECT_EQ(again.Icons().size(), 1u);
+  XEmbedHost host(again);
+  EXPECT_TRUE(WaitFor([&] { return again.IconPixels(again.Icons().front()).drawn > 50; }));
+  ASSERT_TRUE(host.Choose("Exit"));
+  EXPECT_EQ(platform::WaitForProcess(first, 30000), std::optional<int>(0)) << NewestLog(client);
+  EXPECT_NE(NewestLog(client).find("Launcher finished"), std::string::npos) << NewestLog(client);
   platform::TerminateProcess(game, 2000);
   platform::WaitForProcess(game, 5000);
 }
