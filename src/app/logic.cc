@@ -326,6 +326,8 @@ void CLogic::Quit() {
   Log("PostQuitMessage(0)");
   platform::PostQuitMessage(0);
   quitRequested = true;
+  // The desktop's folder chooser goes with the run.
+  if (folderChooser) folderChooser->Close();
   balloon.reset();
   trayIcon.reset();
 }
@@ -364,6 +366,7 @@ void CLogic::uninit() {
   if ((runCode == rcUninstallFrom || runCode == rcUninstallGuest) && IsTemporaryUninstallerCopy(launcherPath)) {
     platform::RemoveFile(launcherPath);
   }
+  folderChooser.reset();  // before the window its answer goes to
   if (mainWindow) {
     platform::KillTimer(mainWindow, ui::CLayeredWindow::kRepaintTimerId);
     platform::DestroyMessageWindow(mainWindow);
@@ -422,6 +425,9 @@ int64_t CLogic::OnUserMessage(uint32_t message, uint64_t wParam, int64_t lParam)
       return 0;
     case eWindowsMessage_SilentShow:
       OnSilentShow();
+      return 0;
+    case eWindowsMessage_FolderChosen:
+      OnFolderChosen();
       return 0;
     default:
       return 0;

@@ -209,18 +209,21 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void Launch();
   // The client folder for the run: the chosen one, else the default.
   void PrepareDestinationFolder();
-  // Browse (12353) and Change (12392): the desktop's folder chooser, or,
-  // where no portal answers, the folder choice form of our own; the result
-  // becomes the proposed client folder once it passed the destination check.
+  // Browse (12353) and Change (12392): asks the desktop's folder chooser
+  // and returns; the window keeps painting but takes no input until the
+  // answer arrives (eWindowsMessage_FolderChosen, OnFolderChosen). Where no
+  // portal answers, the folder choice form of our own opens instead; the
+  // result becomes the proposed client folder once it passed the
+  // destination check. Nothing while a choice is open.
   void ChooseDestinationFolder();
+  void OnFolderChosen();
   // A chosen or typed folder as the proposed client folder: cleaned,
-  // checked (CheckDestination); a refused one shows string 108 and changes
+  // checked (CheckDestination); a refused one shows string 93 and changes
   // nothing, an empty one is ignored. True when it was taken.
   bool ProposeDestination(const std::string& text);
-  // The desktop's folder chooser; tests may point it elsewhere.
-  std::function<platform::ePortalChoice(const platform::FolderChooserRequest&, std::string&)> chooseFolderWithPortal =
-      platform::ChooseFolderWithPortal;
   ui::CFolderChoiceForm* FolderChoiceForm() const { return folderChoice.get(); }
+  // The desktop's folder chooser while its request is open.
+  bool FolderChooserOpen() const { return folderChooser && folderChooser->IsOpen(); }
   CCheckerThread* FileChecker();
 
   // IPackageDownloadsHost.
@@ -372,6 +375,8 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
 
   std::unique_ptr<ui::CLayeredWindow> layeredWindow;
   std::unique_ptr<ui::CFolderChoiceForm> folderChoice;  // open while the own folder form is in front
+  std::unique_ptr<platform::FolderChooser> folderChooser;  // the desktop's, asked by Browse and Change
+  std::string folderChoiceStart;  // where the folder choice opens: the client folder or its nearest parent
   std::unique_ptr<ui::CWindowTexts> windowTexts;
   // The pages: which is in front, the message page's state.
   CWizardPages pages{*this};
@@ -432,6 +437,7 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void NextFromShortcutPage();
   void StartAfterChoices();
   void KeepExternalAppChoices();
+  void OpenFolderChoiceForm();
   static int64_t MainWindowProc(CLogic* self, const platform::Message& message);
 
   DocumentSource m_documentSource;

@@ -4,11 +4,13 @@
 #include <algorithm>
 
 #include "base/log_impl.h"
+#include "base/user_messages.h"
 #include "app/destination_guard.h"
 #include "app/logic.h"
 #include "config/launcher_lang_table.h"
 #include "net/downloader.h"
 #include "platform/file_system.h"
+#include "platform/message_loop.h"
 #include "platform/shell_open.h"
 #include "ui/control_name_table.h"
 #include "ui/folder_choice.h"
@@ -129,6 +131,10 @@ bool CLogic::SinglePageMode() { return settings.singlePageMode; }
 RunMode CLogic::PagesRunMode() { return runMode; }
 
 void CLogic::ShowForm(ePage page, int32_t frame) {
+  // The single-page theme has no page of its own for the assistant's work:
+  // the install page stays in front (also when a message page returns to
+  // it), while the buttons still know that the assistant works.
+  if (settings.singlePageMode && page == ePage_WaitAssistant) page = ePage_SingleInstall;
   if (layeredWindow) layeredWindow->ShowForm(page, frame);
 }
 
@@ -485,29 +491,50 @@ void CLogic::ShowTermsPage() {
 // The folder choice.
 
 void CLogic::ChooseDestinationFolder() {
+  // One folder choice at a time.
+  if (FolderChooserOpen() || folderChoice) return;
   // The chooser is modal: the control under the mouse no longer is.
   if (layeredWindow) layeredWindow->OnMouseLeave();
   if (clientFolder.empty()) PrepareDestinationFolder();
-  std::string start = clientFolder;
-  if (!platform::DirectoryExists(start) && !ui::NearestExistingFolder(start)) start.clear();
+  folderChoiceStart = clientFolder;
+  if (!platform::DirectoryExists(folderChoiceStart) && !ui::NearestExistingFolder(folderChoiceStart)) {
+    folderChoiceStart.clear();
+  }
   platform::FolderChooserRequest request;
   request.title = GetString(24);
-  request.startFolder = start;
+  request.startFolder = folderChoiceStart;
   request.parentWindow = layeredWindow ? layeredWindow->Backend().NativeWindowId() : 0;
+  if (!folderChooser) folderChooser = std::make_unique<platform::FolderChooser>();
+  const platform::WindowHandle window = mainWindow;
+  folderChooser->Open(request, [window] { platform::PostMessage(window, eWindowsMessage_FolderChosen, 0, 0); });
+  // The desktop's dialog is modal for the launcher: its window paints on
+  // but takes no input until the answer is in.
+  if (layeredWindow) layeredWindow->Backend().SetInputTarget(nullptr);
+}
+
+void CLogic::OnFolderChosen() {
+  if (!FolderChooserOpen()) return;
   std::string chosen;
-  switch (chooseFolderWithPortal ? chooseFolderWithPortal(request, chosen) : platform::ePortalChoice_Unavailable) {
+  const platform::ePortalChoice choice = folderChooser->TakeAnswer(chosen);
+  if (layeredWindow) layeredWindow->Backend().SetInputTarget(layeredWindow.get());
+  switch (choice) {
     case platform::ePortalChoice_Chosen:
       ProposeDestination(ui::ProposedFolder(chosen, clientFolder, settings.fullName));
       return;
     case platform::ePortalChoice_Cancelled:
       return;
     case platform::ePortalChoice_Unavailable:
-      break;
+      OpenFolderChoiceForm();
+      return;
   }
+}
+
+void CLogic::OpenFolderChoiceForm() {
   const int formNumber = layeredWindow ? ui::CFolderChoiceForm::FormNumberIn(*layeredWindow) : 0;
   if (formNumber == 0) return;
   folderChoice = std::make_unique<ui::CFolderChoiceForm>(*layeredWindow, formNumber);
-  folderChoice->Open({.productFolder = settings.fullName, .currentFolder = clientFolder, .startFolder = start});
+  folderChoice->Open(
+      {.productFolder = settings.fullName, .currentFolder = clientFolder, .startFolder = folderChoiceStart});
   EndForNoDisplay("the folder choice");
 }
 

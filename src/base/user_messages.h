@@ -26,6 +26,8 @@ enum eWindowsMessage : uint32_t {
   eWindowsMessage_SilentLeave = platform::WM_USER + 1710,
   eWindowsMessage_SilentQuery = platform::WM_USER + 1711,
   eWindowsMessage_SilentShow = platform::WM_USER + 1712,
+  // The desktop's folder chooser answered (platform::FolderChooser).
+  eWindowsMessage_FolderChosen = platform::WM_USER + 1720,
 };
 
 // Reasons of eWindowsMessage_Exit.

@@ -7,10 +7,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
+#include <functional>
 #include <thread>
 
 #include "app/logic.h"
@@ -26,148 +25,14 @@
 #include "ui/gui_edit_ctrl.h"
 #include "ui/gui_folder_list_ctrl.h"
 #include "ui/gui_text_label_ctrl.h"
+#include "ui/headless_backend.h"
 #include "ui/layered_window.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-constexpr const char* kChooserXml = R"(<node>
-  <interface name="org.freedesktop.portal.FileChooser">
-    <method name="OpenFile">
-      <arg type="s" name="parent_window" direction="in"/>
-      <arg type="s" name="title" direction="in"/>
-      <arg type="a{sv}" name="options" direction="in"/>
-      <arg type="o" name="handle" direction="out"/>
-    </method>
-  </interface>
-</node>)";
-
-// The portal's FileChooser: answers OpenFile with a request path and at once
-// sends that request's Response with `uri` (response 0) or a cancel (1).
-class FakePortal {
- public:
-  FakePortal(const std::string& address, std::string uri, guint32 response)
-      : m_uri(std::move(uri)), m_response(response) {
-    m_thread = std::thread([this, address] { Serve(address); });
-    std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_state != kStarting; });
-  }
-  ~FakePortal() {
-    if (m_loop) g_main_loop_quit(m_loop);
-    m_thread.join();
-  }
-  bool Ready() const { return m_state == kReady; }
-
-  struct Call {
-    std::string parent, title, currentFolder;
-    bool directory = false;
-    bool modal = false;
-  };
-  Call LastCall() {
-    std::lock_guard lock(m_mutex);
-    return m_call;
-  }
-  int Calls() {
-    std::lock_guard lock(m_mutex);
-    return m_calls;
-  }
-
- private:
-  enum State { kStarting, kReady, kFailed };
-
-  static void OnMethod(GDBusConnection* connection, const gchar* sender, const gchar*, const gchar*, const gchar*,
-                       GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data) {
-    auto* self = static_cast<FakePortal*>(data);
-    const gchar* parent = nullptr;
-    const gchar* title = nullptr;
-    GVariant* options = nullptr;
-    g_variant_get(parameters, "(&s&s@a{sv})", &parent, &title, &options);
-    const gchar* token = "t";
-    g_variant_lookup(options, "handle_token", "&s", &token);
-    Call call{parent, title, "", false, false};
-    const gchar* folder = nullptr;
-    if (g_variant_lookup(options, "current_folder", "^&ay", &folder)) call.currentFolder = folder;
-    gboolean flag = FALSE;
-    if (g_variant_lookup(options, "directory", "b", &flag)) call.directory = flag;
-    if (g_variant_lookup(options, "modal", "b", &flag)) call.modal = flag;
-    std::string senderPart = sender + 1;
-    for (char& c : senderPart) {
-      if (c == '.') c = '_';
-    }
-    const std::string path = std::string("/org/freedesktop/portal/desktop/request/") + senderPart + "/" + token;
-    {
-      std::lock_guard lock(self->m_mutex);
-      self->m_call = call;
-      ++self->m_calls;
-    }
-    g_variant_unref(options);
-    g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", path.c_str()));
-    GVariantBuilder results;
-    g_variant_builder_init(&results, G_VARIANT_TYPE("a{sv}"));
-    if (self->m_response == 0) {
-      const gchar* uris[] = {self->m_uri.c_str(), nullptr};
-      g_variant_builder_add(&results, "{sv}", "uris", g_variant_new_strv(uris, 1));
-    }
-    g_dbus_connection_emit_signal(connection, sender, path.c_str(), "org.freedesktop.portal.Request", "Response",
-                                  g_variant_new("(ua{sv})", self->m_response, &results), nullptr);
-  }
-
-  void Finish(State state) {
-    std::lock_guard lock(m_mutex);
-    m_state = state;
-    m_changed.notify_all();
-  }
-
-  void Serve(const std::string& address) {
-    GMainContext* context = g_main_context_new();
-    g_main_context_push_thread_default(context);
-    GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
-        address.c_str(),
-        static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
-                                          G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
-        nullptr, nullptr, nullptr);
-    GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kChooserXml, nullptr);
-    static const GDBusInterfaceVTable vtable = {OnMethod, nullptr, nullptr, {}};
-    guint object = 0;
-    GVariant* named = nullptr;
-    if (connection && node) {
-      object = g_dbus_connection_register_object(connection, "/org/freedesktop/portal/desktop", node->interfaces[0],
-                                                 &vtable, this, nullptr, nullptr);
-      named = g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
-                                          "org.freedesktop.DBus", "RequestName",
-                                          g_variant_new("(su)", "org.freedesktop.portal.Desktop", 4u),
-                                          G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, 5000, nullptr, nullptr);
-    }
-    if (object != 0 && named != nullptr) {
-      m_loop = g_main_loop_new(context, FALSE);
-      Finish(kReady);
-      g_main_loop_run(m_loop);
-      g_main_loop_unref(m_loop);
-    } else {
-      Finish(kFailed);
-    }
-    if (named) g_variant_unref(named);
-    if (object) g_dbus_connection_unregister_object(connection, object);
-    if (node) g_dbus_node_info_unref(node);
-    if (connection) {
-      g_dbus_connection_close_sync(connection, nullptr, nullptr);
-      g_object_unref(connection);
-    }
-    g_main_context_pop_thread_default(context);
-    g_main_context_unref(context);
-  }
-
-  std::string m_uri;
-  guint32 m_response;
-  std::thread m_thread;
-  std::mutex m_mutex;
-  std::condition_variable m_changed;
-  State m_state = kStarting;
-  GMainLoop* m_loop = nullptr;
-  Call m_call;
-  int m_calls = 0;
-};
+using testing_support::FakePortal;
 
 class FolderChoiceDialogTest : public ::testing::Test {
  protected:
@@ -222,6 +87,22 @@ class FolderChoiceDialogTest : public ::testing::Test {
   bool FolderFormInFront() {
     return Window().CurrentFormIndex() + 1 == ui::CFolderChoiceForm::FormNumberIn(Window());
   }
+  // Browse where no portal answers: the own form opens once the chooser
+  // reported that.
+  void BrowseToOwnForm() {
+    Click(ui::ctlSingleInstallButtonBrowse);
+    ASSERT_TRUE(testing_support::PumpUntil(*m_logic, [&] { return FolderFormInFront(); }, 15000));
+    EXPECT_FALSE(m_logic->FolderChooserOpen());
+  }
+  bool Pump(const std::function<bool()>& done) { return testing_support::PumpUntil(*m_logic, done, 15000); }
+  // Serves the window for `ms` and counts the frames it presented meanwhile.
+  uint64_t FramesDuring(uint32_t ms) {
+    auto* headless = dynamic_cast<ui::HeadlessWindowBackend*>(&Window().Backend());
+    if (!headless) return 0;
+    const uint64_t before = headless->PresentCount();
+    testing_support::PumpUntil(*m_logic, [] { return false; }, ms);
+    return headless->PresentCount() - before;
+  }
 
   testing_support::PlatformSandbox m_sandbox;
   CLogImplW m_log;
@@ -234,8 +115,7 @@ TEST_F(FolderChoiceDialogTest, WithoutAPortalTheOwnFormChoosesAndTheFieldGoesFir
   const std::string product = m_logic->settings.fullName;
   const std::string before = m_logic->clientFolder;
 
-  Click(ui::ctlSingleInstallButtonBrowse);
-  ASSERT_TRUE(FolderFormInFront());
+  ASSERT_NO_FATAL_FAILURE(BrowseToOwnForm());
   // Opened on the nearest existing folder, the field shows the client folder.
   EXPECT_EQ(m_logic->FolderChoiceForm()->ListedFolder(), m_games.string());
   EXPECT_EQ(dynamic_cast<ui::CGuiFolderListCtrl*>(Control(ui::ctlFolderChoiceList))->Rows(),
@@ -259,7 +139,7 @@ TEST_F(FolderChoiceDialogTest, WithoutAPortalTheOwnFormChoosesAndTheFieldGoesFir
   EXPECT_EQ(FolderText(), m_logic->clientFolder);
 
   // A typed path wins over the list, cleaned.
-  Click(ui::ctlSingleInstallButtonBrowse);
+  ASSERT_NO_FATAL_FAILURE(BrowseToOwnForm());
   dynamic_cast<ui::CGuiEditCtrl*>(Control(ui::ctlFolderChoiceEdit))
       ->SetContent("\"" + m_games.string() + "//Typed/\"");
   Click(ui::ctlFolderChoiceOk);
@@ -267,11 +147,11 @@ TEST_F(FolderChoiceDialogTest, WithoutAPortalTheOwnFormChoosesAndTheFieldGoesFir
   EXPECT_FALSE(fs::exists(m_games / "Typed"));  // nothing is made before the install
 
   // Cancel and an emptied field change nothing.
-  Click(ui::ctlSingleInstallButtonBrowse);
+  ASSERT_NO_FATAL_FAILURE(BrowseToOwnForm());
   ClickRow("Beta");
   Click(ui::ctlFolderChoiceCancel);
   EXPECT_EQ(m_logic->clientFolder, (m_games / "Typed").string());
-  Click(ui::ctlSingleInstallButtonBrowse);
+  ASSERT_NO_FATAL_FAILURE(BrowseToOwnForm());
   dynamic_cast<ui::CGuiEditCtrl*>(Control(ui::ctlFolderChoiceEdit))->SetContent("  ");
   Click(ui::ctlFolderChoiceOk);
   EXPECT_EQ(m_logic->clientFolder, (m_games / "Typed").string());
@@ -284,7 +164,7 @@ TEST_F(FolderChoiceDialogTest, TheHomeFolderIsRefusedWithTheMessagePage) {
   fs::create_directories(home);
   testing_support::ScopedVariable homeVariable("HOME", home.string());
   const std::string before = m_logic->clientFolder;
-  Click(ui::ctlSingleInstallButtonBrowse);
+  ASSERT_NO_FATAL_FAILURE(BrowseToOwnForm());
   dynamic_cast<ui::CGuiEditCtrl*>(Control(ui::ctlFolderChoiceEdit))->SetContent(home.string() + "/");
   Click(ui::ctlFolderChoiceOk);
   EXPECT_EQ(m_logic->clientFolder, before);
@@ -294,37 +174,67 @@ TEST_F(FolderChoiceDialogTest, TheHomeFolderIsRefusedWithTheMessagePage) {
   EXPECT_EQ(m_logic->pages.CurrentPage(), ePage_SingleInstall);
 }
 
-TEST_F(FolderChoiceDialogTest, APortalOnTheSessionBusChoosesTheFolder) {
+// The portal's dialog is open while the launcher's loop runs on: the
+// window keeps painting, a second Browse sends nothing, and the answer,
+// when it comes, is the proposed folder (a cancel keeps the old one).
+TEST_F(FolderChoiceDialogTest, APortalOnTheSessionBusChoosesTheFolderWhileTheWindowPaints) {
   testing_support::PrivateSessionBus bus(m_sandbox.dir().path());
   if (!bus.ok()) GTEST_SKIP() << "dbus-daemon could not start a private bus";
   testing_support::ScopedVariable address("DBUS_SESSION_BUS_ADDRESS", bus.address());
   const fs::path chosen = m_sandbox.dir() / "chosen dir";
   fs::create_directories(chosen);
   gchar* uri = g_filename_to_uri(chosen.c_str(), nullptr, nullptr);
-  {
-    FakePortal portal(bus.address(), uri, 0);
-    ASSERT_TRUE(portal.Ready());
-    Click(ui::ctlSingleInstallButtonBrowse);
-    EXPECT_EQ(portal.Calls(), 1);
-    const FakePortal::Call call = portal.LastCall();
-    EXPECT_EQ(call.title, GetString(24));
-    EXPECT_EQ(call.currentFolder, m_games.string());
-    EXPECT_TRUE(call.directory);
-    EXPECT_TRUE(call.modal);
-    EXPECT_FALSE(FolderFormInFront());
-    EXPECT_EQ(m_logic->clientFolder, (chosen / m_logic->settings.fullName).string());
-    EXPECT_EQ(FolderText(), m_logic->clientFolder);
-  }
+  const std::string chosenUri = uri;
   g_free(uri);
-  {
-    FakePortal cancelling(bus.address(), "", 1);
-    ASSERT_TRUE(cancelling.Ready());
-    const std::string before = m_logic->clientFolder;
-    Click(ui::ctlSingleInstallButtonBrowse);
-    EXPECT_EQ(cancelling.Calls(), 1);
-    EXPECT_EQ(m_logic->clientFolder, before);
-    EXPECT_FALSE(FolderFormInFront());
-  }
+  FakePortal portal(bus.address(), std::nullopt);
+  ASSERT_TRUE(portal.Ready());
+
+  const std::string before = m_logic->clientFolder;
+  Click(ui::ctlSingleInstallButtonBrowse);
+  ASSERT_TRUE(Pump([&] { return portal.Calls() == 1; }));
+  const FakePortal::Call call = portal.LastCall();
+  EXPECT_EQ(call.title, GetString(24));
+  EXPECT_EQ(call.currentFolder, m_games.string());
+  EXPECT_TRUE(call.directory);
+  EXPECT_TRUE(call.modal);
+  EXPECT_TRUE(m_logic->FolderChooserOpen());
+  // The dialog is open: the window paints on; Browse again sends nothing.
+  EXPECT_GT(FramesDuring(300), 5u);
+  Click(ui::ctlSingleInstallButtonBrowse);
+  FramesDuring(200);
+  EXPECT_EQ(portal.Calls(), 1);
+  EXPECT_EQ(m_logic->clientFolder, before);
+  EXPECT_FALSE(FolderFormInFront());
+
+  portal.Respond({.code = 0, .uri = chosenUri});
+  ASSERT_TRUE(Pump([&] { return !m_logic->FolderChooserOpen(); }));
+  EXPECT_FALSE(FolderFormInFront());
+  EXPECT_EQ(m_logic->clientFolder, (chosen / m_logic->settings.fullName).string());
+  EXPECT_EQ(FolderText(), m_logic->clientFolder);
+
+  const std::string taken = m_logic->clientFolder;
+  Click(ui::ctlSingleInstallButtonBrowse);
+  ASSERT_TRUE(Pump([&] { return portal.Calls() == 2; }));
+  portal.Respond({.code = 1, .uri = ""});
+  ASSERT_TRUE(Pump([&] { return !m_logic->FolderChooserOpen(); }));
+  EXPECT_EQ(m_logic->clientFolder, taken);
+  EXPECT_FALSE(FolderFormInFront());
+  EXPECT_EQ(m_logic->pages.CurrentPage(), ePage_SingleInstall);
+  EXPECT_EQ(portal.Closes(), 0);
+}
+
+// Leaving the run while the portal's dialog is open withdraws the request.
+TEST_F(FolderChoiceDialogTest, QuitWhileThePortalsDialogIsOpenClosesIt) {
+  testing_support::PrivateSessionBus bus(m_sandbox.dir().path());
+  if (!bus.ok()) GTEST_SKIP() << "dbus-daemon could not start a private bus";
+  testing_support::ScopedVariable address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+  FakePortal portal(bus.address(), std::nullopt);
+  ASSERT_TRUE(portal.Ready());
+  Click(ui::ctlSingleInstallButtonBrowse);
+  ASSERT_TRUE(Pump([&] { return portal.Calls() == 1; }));
+  m_logic->Quit();
+  EXPECT_FALSE(m_logic->FolderChooserOpen());
+  EXPECT_EQ(portal.Closes(), 1);
 }
 
 }  // namespace

@@ -195,4 +195,32 @@ TEST_F(WizardFlowTest, DisagreeEndsTheRunAndAutoWalksThePagesItself) {
   logic->uninit();
 }
 
+// The single-page theme has no page of its own for the assistant's work:
+// asked for it, the window keeps the install page in front, while the close
+// row still knows the assistant works: it asks first (purpose 8), No comes
+// back to the install page, Yes ends the run.
+TEST_F(WizardFlowTest, TheSinglePageThemeKeepsTheInstallPageForTheWaitingPage) {
+  auto logic = testing_support::InstallRunLogic({"http://127.0.0.1:9"}, m_log,
+                                                (m_sandbox.dir() / "Launcher.exe").string());
+  ASSERT_TRUE(logic->settings.singlePageMode);
+  logic->PrepareSinglePage();
+  logic->ShowPage(ePage_WaitAssistant);
+  EXPECT_EQ(logic->pages.CurrentPage(), ePage_WaitAssistant);
+  EXPECT_EQ(Shown(*logic), std::make_pair(int{ePage_SingleInstall}, int{ePageVariant_SingleInstall}));
+
+  logic->OnBtnClicked(ui::ctlClose);  // the theme has no such button; the row still holds
+  EXPECT_EQ(logic->pages.CurrentPage(), ePage_SingleMessage);
+  EXPECT_EQ(logic->pages.Message().purpose, eMessagePurpose_CancelAssistant);
+  EXPECT_EQ(Shown(*logic).first, int{ePage_SingleMessage});
+  Click(*logic, ui::ctlMboxNo);
+  EXPECT_EQ(logic->pages.CurrentPage(), ePage_WaitAssistant);
+  EXPECT_EQ(Shown(*logic), std::make_pair(int{ePage_SingleInstall}, int{ePageVariant_SingleInstall}));
+  EXPECT_FALSE(logic->quitRequested);
+
+  logic->OnBtnClicked(ui::ctlClose);
+  Click(*logic, ui::ctlMboxYes);
+  EXPECT_TRUE(logic->quitRequested);
+  logic->uninit();
+}
+
 }  // namespace

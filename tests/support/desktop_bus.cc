@@ -330,3 +330,179 @@ bool FakeDesktop::Activate(const std::string& item) {
 }
 
 }  // namespace testing_support
+
+namespace testing_support {
+
+namespace {
+
+constexpr char kPortalXml[] = R"(<node>
+  <interface name="org.freedesktop.portal.FileChooser">
+    <method name="OpenFile">
+      <arg type="s" name="parent_window" direction="in"/>
+      <arg type="s" name="title" direction="in"/>
+      <arg type="a{sv}" name="options" direction="in"/>
+      <arg type="o" name="handle" direction="out"/>
+    </method>
+  </interface>
+  <interface name="org.freedesktop.portal.Request">
+    <method name="Close"/>
+    <signal name="Response"><arg type="u"/><arg type="a{sv}"/></signal>
+  </interface>
+</node>)";
+
+GVariant* ResponseParameters(const FakePortal::Response& response) {
+  GVariantBuilder results;
+  g_variant_builder_init(&results, G_VARIANT_TYPE("a{sv}"));
+  if (response.code == 0) {
+    const gchar* uris[] = {response.uri.c_str(), nullptr};
+    g_variant_builder_add(&results, "{sv}", "uris", g_variant_new_strv(uris, 1));
+  }
+  return g_variant_new("(ua{sv})", response.code, &results);
+}
+
+}  // namespace
+
+FakePortal::FakePortal(const std::string& address, std::optional<Response> answerAtOnce)
+    : m_answerAtOnce(std::move(answerAtOnce)) {
+  m_thread = std::thread([this, address] { Serve(address); });
+  std::unique_lock lock(m_mutex);
+  m_changed.wait(lock, [this] { return m_state != kStarting; });
+}
+
+FakePortal::~FakePortal() {
+  {
+    std::lock_guard lock(m_mutex);
+    if (m_loop) g_main_context_invoke(m_context, QuitLoop, m_loop);
+  }
+  m_thread.join();
+}
+
+void FakePortal::Finish(State state) {
+  std::lock_guard lock(m_mutex);
+  m_state = state;
+  m_changed.notify_all();
+}
+
+FakePortal::Call FakePortal::LastCall() {
+  std::lock_guard lock(m_mutex);
+  return m_call;
+}
+
+int FakePortal::Calls() {
+  std::lock_guard lock(m_mutex);
+  return m_calls;
+}
+
+int FakePortal::Closes() {
+  std::lock_guard lock(m_mutex);
+  return m_closes;
+}
+
+void FakePortal::Respond(const Response& response) {
+  std::string sender, path;
+  {
+    std::lock_guard lock(m_mutex);
+    sender = m_sender;
+    path = m_requestPath;
+  }
+  if (!Ready() || path.empty()) return;
+  g_dbus_connection_emit_signal(m_connection, sender.c_str(), path.c_str(), "org.freedesktop.portal.Request",
+                                "Response", ResponseParameters(response), nullptr);
+  g_dbus_connection_flush_sync(m_connection, nullptr, nullptr);
+}
+
+void FakePortal::OnMethod(GDBusConnection* connection, const gchar* sender, const gchar*, const gchar*,
+                          const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation,
+                          gpointer data) {
+  auto* self = static_cast<FakePortal*>(data);
+  if (std::string(method) == "Close") {
+    {
+      std::lock_guard lock(self->m_mutex);
+      ++self->m_closes;
+    }
+    g_dbus_method_invocation_return_value(invocation, nullptr);
+    return;
+  }
+  const gchar* parent = nullptr;
+  const gchar* title = nullptr;
+  GVariant* options = nullptr;
+  g_variant_get(parameters, "(&s&s@a{sv})", &parent, &title, &options);
+  const gchar* token = "t";
+  g_variant_lookup(options, "handle_token", "&s", &token);
+  Call call{parent, title, "", false, false};
+  const gchar* folder = nullptr;
+  if (g_variant_lookup(options, "current_folder", "^&ay", &folder)) call.currentFolder = folder;
+  gboolean flag = FALSE;
+  if (g_variant_lookup(options, "directory", "b", &flag)) call.directory = flag;
+  if (g_variant_lookup(options, "modal", "b", &flag)) call.modal = flag;
+  // The request's path as the portal makes it: the sender's unique name
+  // without its colon, dots as underscores, and the caller's token.
+  std::string senderPart = sender + 1;
+  for (char& c : senderPart) {
+    if (c == '.') c = '_';
+  }
+  const std::string path = std::string("/org/freedesktop/portal/desktop/request/") + senderPart + "/" + token;
+  g_variant_unref(options);
+  static const GDBusInterfaceVTable vtable = {OnMethod, nullptr, nullptr, {}};
+  g_dbus_connection_register_object(connection, path.c_str(), self->m_requestInterface, &vtable, self, nullptr,
+                                    nullptr);
+  {
+    std::lock_guard lock(self->m_mutex);
+    self->m_call = call;
+    ++self->m_calls;
+    self->m_sender = sender;
+    self->m_requestPath = path;
+  }
+  g_dbus_method_invocation_return_value(invocation, g_variant_new("(o)", path.c_str()));
+  if (self->m_answerAtOnce) {
+    g_dbus_connection_emit_signal(connection, sender, path.c_str(), "org.freedesktop.portal.Request", "Response",
+                                  ResponseParameters(*self->m_answerAtOnce), nullptr);
+  }
+}
+
+void FakePortal::Serve(const std::string& address) {
+  m_context = g_main_context_new();
+  g_main_context_push_thread_default(m_context);
+  GDBusConnection* connection = g_dbus_connection_new_for_address_sync(
+      address.c_str(),
+      static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                        G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+      nullptr, nullptr, nullptr);
+  GDBusNodeInfo* node = g_dbus_node_info_new_for_xml(kPortalXml, nullptr);
+  static const GDBusInterfaceVTable vtable = {OnMethod, nullptr, nullptr, {}};
+  guint object = 0;
+  GVariant* named = nullptr;
+  if (connection && node) {
+    m_requestInterface = node->interfaces[1];
+    object = g_dbus_connection_register_object(connection, "/org/freedesktop/portal/desktop", node->interfaces[0],
+                                               &vtable, this, nullptr, nullptr);
+    named = g_dbus_connection_call_sync(connection, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                                        "org.freedesktop.DBus", "RequestName",
+                                        g_variant_new("(su)", "org.freedesktop.portal.Desktop", 4u),
+                                        G_VARIANT_TYPE("(u)"), G_DBUS_CALL_FLAGS_NONE, kCallTimeoutMs, nullptr, nullptr);
+  }
+  if (object != 0 && named != nullptr) {
+    {
+      std::lock_guard lock(m_mutex);
+      m_connection = connection;
+      m_loop = g_main_loop_new(m_context, FALSE);
+    }
+    Finish(kReady);
+    g_main_loop_run(m_loop);
+    std::lock_guard lock(m_mutex);
+    g_main_loop_unref(m_loop);
+    m_loop = nullptr;
+  } else {
+    Finish(kFailed);
+  }
+  if (named) g_variant_unref(named);
+  if (node) g_dbus_node_info_unref(node);
+  if (connection) {
+    g_dbus_connection_close_sync(connection, nullptr, nullptr);
+    g_object_unref(connection);
+  }
+  g_main_context_pop_thread_default(m_context);
+  g_main_context_unref(m_context);
+}
+
+}  // namespace testing_support

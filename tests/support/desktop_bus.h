@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -104,6 +105,59 @@ class FakeDesktop {
   GDBusConnection* m_connection = nullptr;
   std::vector<std::string> m_items;
   std::vector<Notification> m_notifications;
+};
+
+// The desktop portal's FileChooser on the bus: OpenFile answers with the
+// path of a request object it registers (whose Close it records); the
+// request's Response (a folder chosen, or cancelled) follows at once when
+// the portal was made with `answerAtOnce`, else when the test calls
+// Respond, so a test can look at the launcher while the dialog is open.
+class FakePortal {
+ public:
+  struct Response {
+    uint32_t code = 0;  // 0 chosen, 1 cancelled
+    std::string uri;    // the chosen folder's URI
+  };
+  FakePortal(const std::string& address, std::optional<Response> answerAtOnce);
+  ~FakePortal();
+  FakePortal(const FakePortal&) = delete;
+  FakePortal& operator=(const FakePortal&) = delete;
+
+  bool Ready() const { return m_state == kReady; }
+
+  struct Call {
+    std::string parent, title, currentFolder;
+    bool directory = false;
+    bool modal = false;
+  };
+  Call LastCall();
+  int Calls();
+  // Request.Close calls on the last request.
+  int Closes();
+  // Sends the last request's Response.
+  void Respond(const Response& response);
+
+ private:
+  enum State { kStarting, kReady, kFailed };
+
+  static void OnMethod(GDBusConnection* connection, const gchar* sender, const gchar* path, const gchar* interface,
+                       const gchar* method, GVariant* parameters, GDBusMethodInvocation* invocation, gpointer data);
+  void Serve(const std::string& address);
+  void Finish(State state);
+
+  std::optional<Response> m_answerAtOnce;
+  std::thread m_thread;
+  std::mutex m_mutex;
+  std::condition_variable m_changed;
+  State m_state = kStarting;
+  GMainContext* m_context = nullptr;
+  GMainLoop* m_loop = nullptr;
+  GDBusConnection* m_connection = nullptr;
+  GDBusInterfaceInfo* m_requestInterface = nullptr;
+  Call m_call;
+  int m_calls = 0;
+  int m_closes = 0;
+  std::string m_sender, m_requestPath;
 };
 
 }  // namespace testing_support

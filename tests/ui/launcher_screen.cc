@@ -25,7 +25,8 @@
 
 namespace window_testing {
 
-bool ReadFormLayout(int form, int frame, const std::vector<int>& controls, FormLayout& layout, std::string& error) {
+bool ReadFormLayout(int form, int frame, const std::vector<int>& controls, FormLayout& layout, std::string& error,
+                    const std::function<void(ui::CLayeredWindow&)>& more) {
   if (!testing_support::OpenBuiltResourceArchive()) {
     error = "no resource archive";
     return false;
@@ -56,6 +57,7 @@ bool ReadFormLayout(int form, int frame, const std::vector<int>& controls, FormL
       layout.centres[id] = {control->screenX - shown->screenX + control->screenWidth / 2,
                             control->screenY - shown->screenY + control->screenHeight / 2};
     }
+    if (ok && more) more(*window);
   }
   ui::ResetProfiles();
   ui::ThemeTextureCache::Instance().SetSource(nullptr, std::string());

@@ -4,11 +4,16 @@
 // and clicks on them.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "ui/gui_types.h"
+
+namespace ui {
+class CLayeredWindow;
+}
 
 namespace window_testing {
 
@@ -17,10 +22,13 @@ struct FormLayout {
   std::map<int, ui::GuiPoint> centres;  // by control id, window pixels
 };
 
-// Lays out form `form` with frame `frame` of the embedded theme and finds
-// the centres of `controls`; false (with the reason) when the theme does
-// not load or a control is missing.
-bool ReadFormLayout(int form, int frame, const std::vector<int>& controls, FormLayout& layout, std::string& error);
+// Lays out form `form` with frame `frame` of the embedded theme (the user's
+// stored theme choice applies) and finds the centres of `controls`; false
+// (with the reason) when the theme does not load or a control is missing.
+// `more`, when given, runs on the laid-out window before it goes, for
+// places the centres do not tell (the rows of a list).
+bool ReadFormLayout(int form, int frame, const std::vector<int>& controls, FormLayout& layout, std::string& error,
+                    const std::function<void(ui::CLayeredWindow&)>& more = {});
 
 // The top-level windows of the current DISPLAY that carry _NET_WM_PID, with
 // that process id; `processId` 0 takes every process.
