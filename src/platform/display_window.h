@@ -104,6 +104,11 @@ class DisplayWindow {
   // Pointer grab while capture is on.
   virtual void SetCapture(bool capture) = 0;
   virtual void TakeFocus() = 0;
+  // Takes the window off the screen or puts it back (the tray's Hide and
+  // Show). While hidden, frames are kept but not sent; showing it again
+  // shows the last one.
+  virtual void SetVisible(bool visible) = 0;
+  virtual bool Visible() const = 0;
 
   virtual void SetEventHandler(EventHandler handler) = 0;
   // Handles every event already received; the message loop calls this when

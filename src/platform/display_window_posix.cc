@@ -231,6 +231,7 @@ class X11DisplayWindow final : public DisplayWindow {
     m_colormap = 0;
     m_window = 0;
     m_mapped = false;
+    m_hidden = false;
     m_shape.clear();
     m_ownsClipboard = false;
     XSync(m_display, False);
@@ -275,7 +276,7 @@ class X11DisplayWindow final : public DisplayWindow {
     // bar's frame is a few rows of the window).
     top = std::clamp(top, 0, height);
     bottom = std::clamp(bottom, top, height);
-    if (sameSize && m_mapped) {
+    if (sameSize && (m_mapped || m_hidden)) {
       ChangedRows(pixels, stride, top, bottom);
       if (top == bottom && x == m_x && y == m_y) return true;
     } else {
@@ -296,11 +297,11 @@ class X11DisplayWindow final : public DisplayWindow {
       m_height = height;
     }
     UpdateShape(top, bottom);
-    if (!m_mapped) {
+    if (!m_mapped && !m_hidden) {
       XMapRaised(m_display, m_window);
       m_mapped = true;
     }
-    if (top < bottom) PutImage(top, bottom);
+    if (top < bottom && m_mapped) PutImage(top, bottom);
     ++m_presentCount;
     WakeIfQueued();
     return true;
@@ -377,6 +378,24 @@ class X11DisplayWindow final : public DisplayWindow {
     XFlush(m_display);
     WakeIfQueued();
   }
+
+  void SetVisible(bool visible) override {
+    if (visible == !m_hidden) return;
+    m_hidden = !visible;
+    if (!m_window) return;
+    if (m_hidden && m_mapped) {
+      XUnmapWindow(m_display, m_window);
+      m_mapped = false;
+      m_focused = false;
+    } else if (!m_hidden && !m_mapped && m_image) {
+      // The last frame goes out with the Expose that follows the map.
+      XMapRaised(m_display, m_window);
+      m_mapped = true;
+    }
+    XFlush(m_display);
+  }
+
+  bool Visible() const override { return !m_hidden; }
 
   void SetEventHandler(EventHandler handler) override { m_handler = std::move(handler); }
 
@@ -939,6 +958,8 @@ class X11DisplayWindow final : public DisplayWindow {
   XImage* m_image = nullptr;
   std::vector<char> m_shape;
   bool m_mapped = false;
+  // Taken off the screen by SetVisible(false): frames are kept, not sent.
+  bool m_hidden = false;
   int m_x = 0, m_y = 0, m_width = 0, m_height = 0;
   uint64_t m_presentCount = 0;
   XIM m_im = nullptr;

@@ -53,6 +53,8 @@ class DesktopWindowBackend : public IWindowBackend {
   void SetCapture(bool capture) override { m_display->SetCapture(capture); }
   void TakeFocus() override { m_display->TakeFocus(); }
   void SetTitle(const std::string& title) override { m_display->SetTitle(title); }
+  void Show(bool visible) override { m_display->SetVisible(visible); }
+  bool Shown() const override { return m_display->Visible(); }
   uint64_t NativeWindowId() const override { return m_display->NativeId(); }
   void ShowError(const std::string& caption, const std::string& text) override;
   bool SkipsUnchangedFrames() const override { return true; }

@@ -389,6 +389,12 @@ void CLayeredWindow::OnCommand(int id) {
 bool CLayeredWindow::OnTimer(std::uint32_t timerId) {
   if (m_hooks.timer && m_hooks.timer(timerId)) return true;
   if (!m_created) return false;
+  // Off the screen (in the tray), nothing is drawn; the first frame once
+  // it is back is a whole one.
+  if (!m_backend->Shown()) {
+    m_stateChanged = true;
+    return false;
+  }
   const bool active = m_inputSinceFrame || m_captureControl || m_dragging;
   if (m_backend->SkipsUnchangedFrames() && !active && m_unchangedFrames >= kIdleAfterFrames &&
       ++m_idleTicks < kIdleFrameTicks) {

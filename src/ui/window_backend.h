@@ -80,6 +80,9 @@ class IWindowBackend {
   virtual void TakeFocus() {}
   virtual void SetTitle(const std::string& /*title*/) {}
   virtual void Show(bool /*visible*/) {}
+  // False while the window is off the screen (Show(false)); the window
+  // then draws no frames. True by default.
+  virtual bool Shown() const { return true; }
   // The native window's identifier (an X11 window id) for dialogs of other
   // programs that must stay on top of it; 0 off-screen.
   virtual uint64_t NativeWindowId() const { return 0; }

@@ -440,6 +440,31 @@ TEST_F(DesktopWindowTest, TheWaitingBarsFramesStillShowEveryChange) {
   }
 }
 
+// Hide (the tray's) takes the window off the screen and it draws nothing
+// there, not even its waiting bar; Show puts it back with what changed
+// meanwhile.
+TEST_F(DesktopWindowTest, HiddenTheWindowLeavesTheScreenAndDrawsNothingUntilShown) {
+  GuiControl* wait = m_window->FindControl(ctlSingleInstallSpriterangeWait);
+  GuiControl* install = m_window->FindControl(ctlSingleInstallButtonInstall);
+  ASSERT_TRUE(wait && install);
+  wait->visible = true;
+  PumpFor(100);
+  const GuiRect area = install->ScreenRect();
+  const std::vector<unsigned long> before = ShownPixels(m_x, m_window->ShownPosition(), area);
+
+  m_backend->Show(false);
+  ASSERT_TRUE(Pump([this] { return !Mapped(); })) << "the window stayed on the screen";
+  const std::uint64_t hidden = m_backend->Display().PresentCount();
+  install->visible = false;
+  PumpFor(300);
+  EXPECT_EQ(m_backend->Display().PresentCount(), hidden) << "frames went out while hidden";
+
+  m_backend->Show(true);
+  ASSERT_TRUE(Pump([this] { return Mapped(); })) << "the window did not come back";
+  EXPECT_TRUE(Pump([&] { return ShownPixels(m_x, m_window->ShownPosition(), area) != before; }))
+      << "the change made while hidden does not show";
+}
+
 TEST_F(DesktopWindowTest, DraggingTheBackgroundMovesTheWindowAndAButtonDoesNot) {
   CGuiBitmapBorderStepCtrl* form = m_window->CurrentForm();
   const GuiPoint background = BackgroundPoint();
