@@ -58,6 +58,8 @@ class CInstallService : public IAssistantHost {
   bool StartGetRights(const LauncherSettings& settings, const std::string& clientFolder);
   // Retries the last start (the retry button of the failure message).
   bool Retry();
+  // The command of the last start (eLauncherCmd_*; 0 before any).
+  int32_t PendingCommand() const { return m_request.command; }
 
   bool HandleMessage(const platform::Message& message) { return m_client.HandleMessage(message); }
   // The controller's quit: stops a running assistant and removes its copy.

@@ -433,6 +433,11 @@ class CLogic : public IDownloaderNotify, public IServerFailoverHost, public IPac
   void SetChecked(int32_t id, bool checked);
   void AskCancelQuestion(eMessagePurpose purpose);
   void OnMessageOk();
+  // Cancel on the assistant's failure message of a single-page install:
+  // the install page comes back instead of the run ending. The page the
+  // message replaced is the install page or its stand-in for the waiting
+  // page (the theme has no form of its own for it).
+  bool CancelKeepsTheInstallPage() const;
   void OnMessageRetry();
   void NextFromShortcutPage();
   void StartAfterChoices();

@@ -353,6 +353,11 @@ void CLogic::OnBtnClicked(int32_t id) {
       return;
     case ui::ctlMboxCancel:
       selector.RejectCustomURL();
+      if (CancelKeepsTheInstallPage()) {
+        PrepareSinglePage();
+        ShowPage(ePage_SingleInstall);
+        return;
+      }
       Quit();
       return;
     case ui::ctlMboxLink:
@@ -361,6 +366,13 @@ void CLogic::OnBtnClicked(int32_t id) {
     default:
       return;
   }
+}
+
+bool CLogic::CancelKeepsTheInstallPage() const {
+  const ePage saved = pages.SavedPage();
+  return settings.singlePageMode && runMode == rmInstall && pages.Message().purpose == eMessagePurpose_RetryAssistant &&
+         (saved == ePage_SingleInstall || saved == ePage_WaitAssistant) && installService &&
+         installService->PendingCommand() == eLauncherCmd_Install;
 }
 
 void CLogic::OnMessageOk() {

@@ -369,11 +369,24 @@ TEST_P(LauncherTrayTest, ARunByTheGameSitsInTheTrayWhereItsMenuPausesContinuesSh
   EXPECT_EQ(bubble.body.rfind("New version of game client downloaded successfully.", 0), 0u) << bubble.body;
   EXPECT_EQ(host->Menu(), "Show;-;Exit;");
 
-  // Shown from the menu, hidden by a click on the icon; then ended from the menu.
+  // Shown from the menu, hidden by a click on the icon; then ended from the
+  // menu. On the X server the launcher's window follows.
+  const auto windowShown = [] {
+    return window_testing::XdoTool({"search", "--onlyvisible", "--classname", "^launcher$"});
+  };
+  if (xembed) {
+    EXPECT_FALSE(windowShown()) << "the window is on the screen while in the tray";
+  }
   ASSERT_TRUE(host->Choose("Show"));
   EXPECT_TRUE(WaitFor([&] { return host->Menu() == "Hide;-;Exit;"; }));
+  if (xembed) {
+    EXPECT_TRUE(WaitFor(windowShown)) << "Show did not bring the window";
+  }
   ASSERT_TRUE(host->LeftClick());
   EXPECT_TRUE(WaitFor([&] { return host->Menu() == "Show;-;Exit;"; }));
+  if (xembed) {
+    EXPECT_TRUE(WaitFor([&] { return !windowShown(); })) << "Hide left the window on the screen";
+  }
   ASSERT_TRUE(host->Choose("Exit"));
   EXPECT_EQ(platform::WaitForProcess(first, 30000), std::optional<int>(0)) << NewestLog(client);
   const std::string log = FirstLogWith(client, "SetSilentDownload(true);");

@@ -16,6 +16,7 @@
 #include "support/local_server.h"
 #include "support/logic_harness.h"
 #include "support/platform_sandbox.h"
+#include "support/scoped_variable.h"
 #include "ui/control_name_table.h"
 #include "ui/gui_check_box_ctrl.h"
 #include "ui/gui_scroll_ctrl.h"
@@ -220,6 +221,34 @@ TEST_F(WizardFlowTest, TheSinglePageThemeKeepsTheInstallPageForTheWaitingPage) {
   logic->OnBtnClicked(ui::ctlClose);
   Click(*logic, ui::ctlMboxYes);
   EXPECT_TRUE(logic->quitRequested);
+  logic->uninit();
+}
+
+// Cancel on the assistant's failure message of a single-page install
+// brings the install page back, whether the assistant could not start (the
+// install page stood) or was refused while the waiting page stood.
+TEST_F(WizardFlowTest, CancelOnTheAssistantsFailureBringsTheSinglePageBack) {
+  testing_support::ScopedVariable elevate("LAUNCHER_ELEVATE", "/nonexistent/elevate");
+  auto logic = testing_support::InstallRunLogic({"http://127.0.0.1:9"}, m_log,
+                                                (m_sandbox.dir() / "Launcher.exe").string());
+  ASSERT_TRUE(logic->settings.singlePageMode);
+  logic->PrepareSinglePage();
+  logic->ShowPage(ePage_SingleInstall);
+  const std::string folder = (m_sandbox.dir() / "Games" / "Skyward Tides").string();
+  EXPECT_FALSE(logic->InstallService().StartStandardInstall(logic->settings, folder, "Launcher.exe", {}));
+  EXPECT_EQ(logic->pages.Message().purpose, eMessagePurpose_RetryAssistant);
+  Click(*logic, ui::ctlMboxCancel);
+  EXPECT_FALSE(logic->quitRequested);
+  EXPECT_EQ(logic->pages.CurrentPage(), ePage_SingleInstall);
+  EXPECT_EQ(Shown(*logic), std::make_pair(int{ePage_SingleInstall}, int{ePageVariant_SingleInstall}));
+
+  logic->ShowPage(ePage_WaitAssistant);
+  logic->InstallService().OnAssistantDenied();
+  EXPECT_EQ(logic->pages.Message().purpose, eMessagePurpose_RetryAssistant);
+  Click(*logic, ui::ctlMboxCancel);
+  EXPECT_FALSE(logic->quitRequested);
+  EXPECT_EQ(logic->pages.CurrentPage(), ePage_SingleInstall);
+
   logic->uninit();
 }
 
