@@ -39,12 +39,7 @@ const std::vector<std::string> kListed = {"Alpha", "Beta"};
 
 template <typename Condition>
 bool WaitFor(Condition condition, int seconds = 30) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return condition();
+  return window_testing::WaitUntil(condition, seconds);
 }
 
 class FolderChoiceWindowTest : public ::testing::Test {

@@ -4,9 +4,11 @@
 // and clicks on them.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ui/gui_types.h"
@@ -16,6 +18,17 @@ class CLayeredWindow;
 }
 
 namespace window_testing {
+
+// Polls `condition` every 50 ms until it holds; false after `seconds`.
+template <typename Condition>
+bool WaitUntil(Condition condition, int seconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+  while (std::chrono::steady_clock::now() < end) {
+    if (condition()) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return condition();
+}
 
 struct FormLayout {
   ui::GuiSize size;

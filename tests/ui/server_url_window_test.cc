@@ -46,12 +46,7 @@ using window_testing::XdoTool;
 
 template <typename Condition>
 bool WaitFor(Condition condition, int seconds = 60) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < end) {
-    if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return condition();
+  return window_testing::WaitUntil(condition, seconds);
 }
 
 // A port of 127.0.0.1 where nothing listens (taken and given back).
